@@ -1,0 +1,5 @@
+// The computer's defense.
+#include "qir.h"
+
+void SimpleAIAssignDef() {}
+void SmartAIAssignDef() {}

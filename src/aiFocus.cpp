@@ -1,0 +1,4 @@
+// The computer's attack focus.
+#include "qir.h"
+
+void AIAttFocus() {}

@@ -1,0 +1,93 @@
+// Combat resolution: every column's fight is settled, Bases fall to
+// unopposed attackers, and the survivors go back to the field.
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "qir.h"
+
+// The Power that opposes attacker a, whose column faces d: the defenders that
+// fight a's column, passing over the empty slots opposite attackers that
+// joined another column's fight.
+static int OpposingDefense(const UnitNode* a, const UnitNode* d)
+{
+    int total = 0;
+    const UnitNode* s = a;
+    for (const UnitNode* t = d; t != nullptr; t = t->pNext) {
+        if (t->iTarget == a->iCol) {
+            total += t->iPower;
+        } else if (!(t->iPower == 0 && s != nullptr && s->iTarget != t->iCol)) {
+            break;
+        }
+        s = s != nullptr ? s->pNext : nullptr;
+    }
+    return total;
+}
+
+void CombatOutcome(int attacker)
+{
+    const int defender = attacker == giPlayerNum ? giAINum : giPlayerNum;
+    PlayerInfo& att = player[attacker];
+    PlayerInfo& def = player[defender];
+    int hits = 0;
+
+    // A pairing can grow past 26 columns, so the survivors are not capped.
+    std::vector<int> survivors;
+    UnitNode* a = att.pAttHead;
+    UnitNode* d = def.pDefHead;
+    for (; a != nullptr; StepPair(a, d)) {
+        const bool unopposed = d != nullptr && d->iPower == 0 && a->iTarget == d->iCol && d->iTarget == a->iCol;
+        if (unopposed) {
+            ++hits;
+            if (a->iPower > 1) {  // a Power 1 attacker falls with the Base
+                survivors.push_back(a->iPower);
+            }
+        } else if (a->iPower > OpposingDefense(a, d)) {
+            survivors.push_back(a->iPower);
+        }
+    }
+    for (const int power : survivors) {
+        ++att.iAtt[power - 1];
+        ++att.iAttNum;
+    }
+
+    survivors.clear();
+    d = def.pDefHead;
+    a = att.pAttHead;
+    for (; d != nullptr; StepPair(d, a)) {
+        if (d->iPower <= GroupPower(a, d->iCol)) {
+            continue;
+        }
+        int power = d->iPower;
+        if (d->iCol == def.iBoostCol) {
+            // The boost lasts one combat: take off exactly what it added.
+            power = std::max(1, power - def.iBoostAdded);
+            def.iBoostCol = -1;
+        }
+        survivors.push_back(power);
+    }
+    for (const int power : survivors) {
+        ++def.iDef[power - 1];
+        ++def.iDefNum;
+    }
+
+    int lost = hits;
+    if (def.iBases - hits > 0) {
+        def.iBases -= hits;
+    } else {
+        lost = def.iBases;
+        def.iBases = 0;
+    }
+    def.iBoostCol = -1;
+    def.iBoostAdded = 0;
+
+    FreeRow(att.pAttHead);
+    FreeRow(def.pDefHead);
+    att.iCurAttNum = 0;
+    def.iCurDefNum = 0;
+
+    DrawBoard(1);
+    std::printf("Combat is finished. %s lost %d Base%s! Press Return/Enter to continue: ",
+                attacker == giAINum ? "You" : OpponentName(), lost, lost == 1 ? "" : "s");
+    WaitForReturn();
+}

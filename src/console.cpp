@@ -1,0 +1,70 @@
+// The console: every answer the game reads and every pause goes through here,
+// so the end of input is handled in one place.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "qir.h"
+
+// Once no further line can be read the game can never go on: end quietly
+// rather than repeat a question for ever.
+void EndOfInput()
+{
+    std::printf("\n");
+    FreeAllRows();
+    FreeBoardMem();
+    std::fflush(stdout);
+    std::exit(0);
+}
+
+// Reads one answer as the game always has: at most two characters of a line,
+// the rest of a longer line is left for the next read.
+void ReadAnswer(char* buf)
+{
+    std::fflush(stdout);  // the question must reach a pipe before we wait
+    if (std::fgets(buf, 3, stdin) == nullptr) {
+        EndOfInput();
+    }
+}
+
+char AskChoice(const char* allowed, const char* retry)
+{
+    char buf[3];
+    ReadAnswer(buf);
+    while (buf[0] == '\0' || std::strchr(allowed, buf[0]) == nullptr) {
+        std::printf("%s", retry);
+        ReadAnswer(buf);
+    }
+    return buf[0];
+}
+
+int ReadPowerAnswer()
+{
+    char buf[3];
+    ReadAnswer(buf);
+    return buf[0] - '0';
+}
+
+void WaitForReturn()
+{
+    std::fflush(stdout);
+    for (;;) {
+        const int c = std::getchar();
+        if (c == EOF) {
+            EndOfInput();
+        }
+        if (c == '\n' || c == '\r') {
+            return;
+        }
+    }
+}
+
+void ClearScreen()
+{
+#ifdef _WIN32
+    std::fflush(stdout);
+    std::system("cls");
+#else
+    std::printf("\033[H\033[2J");
+#endif
+}

@@ -1,0 +1,244 @@
+// The Attacking and Defending rows: adding units to a pairing and moving an
+// attacker onto another column's fight, with columns and groups kept whole.
+#include "qir.h"
+
+static UnitNode*& RowHead(int playerIdx, int row)
+{
+    return row == 0 ? player[playerIdx].pAttHead : player[playerIdx].pDefHead;
+}
+
+UnitNode* NodeAt(UnitNode* head, int col)
+{
+    for (UnitNode* n = head; n != nullptr; n = n->pNext) {
+        if (n->iCol == col) {
+            return n;
+        }
+    }
+    return nullptr;
+}
+
+// Steps the two nodes of one column to the next column of their rows.
+void StepPair(UnitNode*& a, UnitNode*& b)
+{
+    if (a != nullptr) {
+        a = a->pNext;
+    }
+    if (b != nullptr) {
+        b = b->pNext;
+    }
+}
+
+// The Power of a group: the node given and the nodes right behind it, as long
+// as they fight the column leaderCol (placeholders add nothing).
+int GroupPower(const UnitNode* from, int leaderCol)
+{
+    int total = 0;
+    for (const UnitNode* n = from; n != nullptr && n->iTarget == leaderCol; n = n->pNext) {
+        total += n->iPower;
+    }
+    return total;
+}
+
+void FreeRow(UnitNode*& head)
+{
+    while (head != nullptr) {
+        UnitNode* next = head->pNext;
+        delete head;
+        head = next;
+    }
+}
+
+void FreeAllRows()
+{
+    for (PlayerInfo& p : player) {
+        FreeRow(p.pAttHead);
+        FreeRow(p.pDefHead);
+        p.iCurAttNum = 0;
+        p.iCurDefNum = 0;
+    }
+}
+
+// A node was linked in at column n: everything behind it moves one column
+// right, and so do the targets that named those columns.
+static void RenumberAfter(UnitNode* linked, int n)
+{
+    for (UnitNode* m = linked->pNext; m != nullptr; m = m->pNext) {
+        ++m->iCol;
+        if (m->iTarget >= n) {
+            ++m->iTarget;
+        }
+    }
+}
+
+static void LinkAfter(UnitNode* prev, UnitNode* node)
+{
+    node->pNext = prev->pNext;
+    prev->pNext = node;
+}
+
+// The Base Power-up marks its Defender by column; when a node is linked in
+// in front of that Defender, the marker moves with it.
+static void FollowBoost(int playerIdx, int row, int n)
+{
+    PlayerInfo& p = player[playerIdx];
+    if (row == 1 && p.iBoostCol >= n) {
+        ++p.iBoostCol;
+    }
+}
+
+static void CountNewUnit(int playerIdx, int row, const UnitNode* paired)
+{
+    PlayerInfo& p = player[playerIdx];
+    if (row == 1) {
+        ++p.iCurDefNum;
+        --p.iDefNum;
+        return;
+    }
+    ++p.iCurAttNum;
+    // A unit that joins a real defender's fight is an advanced Def Unit.
+    if (paired != nullptr && paired->iPower > 0) {
+        --p.iDefNum;
+    } else {
+        --p.iAttNum;
+    }
+}
+
+void InsertNode(int playerIdx, int col, int power, int row)
+{
+    const int other = playerIdx == 0 ? 1 : 0;
+    UnitNode*& own = RowHead(playerIdx, row);
+
+    if (own == nullptr) {
+        own = new UnitNode{nullptr, power, col, col};
+        if (row == 0) {
+            InsertNode(other, col, 0, 1);
+        }
+        if (power > 0) {
+            CountNewUnit(playerIdx, row, nullptr);
+        }
+        return;
+    }
+
+    if (power == 0) {
+        UnitNode* prev = own;
+        while (prev->pNext != nullptr && prev->iCol < col - 1) {
+            prev = prev->pNext;
+        }
+        LinkAfter(prev, new UnitNode{nullptr, 0, col, col});
+        RenumberAfter(prev->pNext, col);
+        FollowBoost(playerIdx, row, col);
+        return;
+    }
+
+    UnitNode* n = own;
+    UnitNode* q = RowHead(other, 1 - row);
+    while (n->iCol != col && n->pNext != nullptr) {
+        StepPair(n, q);
+    }
+
+    if (n->iPower == 0 && n->iCol == col) {
+        // The unit takes the empty slot of its column: no column is added.
+        n->iPower = power;
+        --player[playerIdx].iDefNum;
+        if (row == 0) {
+            ++player[playerIdx].iCurAttNum;
+        } else {
+            ++player[playerIdx].iCurDefNum;
+        }
+        return;
+    }
+
+    // Join the group of column col: behind the units already fighting it, or
+    // after the last column when col is the next free one.
+    int k = 1;
+    for (const UnitNode* m = n->pNext; m != nullptr && m->iTarget == col; m = m->pNext) {
+        ++k;
+    }
+    const int newCol = n->iCol + k;
+    InsertNode(other, newCol, 0, 1 - row);
+    for (int i = 1; i < k; ++i) {
+        n = n->pNext;
+    }
+    LinkAfter(n, new UnitNode{nullptr, power, newCol, col});
+    RenumberAfter(n->pNext, newCol);
+    FollowBoost(playerIdx, row, newCol);
+    CountNewUnit(playerIdx, row, q);
+}
+
+// Unlinks the node at position col and returns it with the node before it.
+static UnitNode* Unlink(UnitNode*& head, int col)
+{
+    if (col == 0) {
+        UnitNode* node = head;
+        head = node->pNext;
+        return node;
+    }
+    UnitNode* prev = NodeAt(head, col - 1);
+    UnitNode* node = prev->pNext;
+    prev->pNext = node->pNext;
+    return node;
+}
+
+// Links node in at position pos of a row whose columns are still numbered as
+// before the unlink (one column, from, is missing).
+static void LinkAtPosition(UnitNode*& head, UnitNode* node, int pos, int from)
+{
+    // The node that will stand before it: position pos-1 after the move.
+    const int prevOldCol = pos - 1 < from ? pos - 1 : pos;
+    if (pos == 0) {
+        node->pNext = head;
+        head = node;
+        return;
+    }
+    LinkAfter(NodeAt(head, prevOldCol), node);
+}
+
+void MoveNode(int attacker, int fromCol, int toCol)
+{
+    const int defender = attacker == 0 ? 1 : 0;
+    UnitNode*& attHead = player[attacker].pAttHead;
+    UnitNode*& defHead = player[defender].pDefHead;
+
+    // The moved pair ends directly after the defender's node, in front of the
+    // units that had joined its fight already: column toCol + 1 when it moves
+    // left, column toCol when it moves right (the columns between close up).
+    const int newCol = toCol < fromCol ? toCol + 1 : toCol;
+    auto moved = [&](int c) {
+        if (c == fromCol) {
+            return newCol;
+        }
+        if (fromCol < newCol && c > fromCol && c <= newCol) {
+            return c - 1;
+        }
+        if (newCol < fromCol && c >= newCol && c < fromCol) {
+            return c + 1;
+        }
+        return c;
+    };
+
+    UnitNode* a = nullptr;
+    UnitNode* d = nullptr;
+    if (newCol == fromCol) {
+        a = NodeAt(attHead, fromCol);
+        d = NodeAt(defHead, fromCol);
+    } else {
+        a = Unlink(attHead, fromCol);
+        d = Unlink(defHead, fromCol);
+        LinkAtPosition(attHead, a, newCol, fromCol);
+        LinkAtPosition(defHead, d, newCol, fromCol);
+    }
+
+    // Every target follows the column it names, so that groups whose leader
+    // shifted stay together, also where their members did not move.
+    for (UnitNode* head : {attHead, defHead}) {
+        int pos = 0;
+        for (UnitNode* n = head; n != nullptr; n = n->pNext, ++pos) {
+            n->iCol = pos;
+            if (n != a && n != d) {
+                n->iTarget = moved(n->iTarget);
+            }
+        }
+    }
+    a->iTarget = moved(toCol);
+    d->iTarget = d->iCol;
+}

@@ -1,0 +1,162 @@
+// The order of a round: dice, placement, then each player's attack in turn.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "qir.h"
+
+void RollDice()
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    for (int i = 0; i < 2; ++i) {
+        PlayerInfo& p = player[i];
+        const int count = player[1 - i].iBases;
+        p.iResNum += count;
+        std::printf("Player %d gets %d new unit(s) with the following Power(s): ", i + 1, count);
+        for (int n = 0; n < count; ++n) {
+            const int r = std::rand() % giFullPower;
+            ++p.iRes[r];
+            std::printf("%d ", r + 1);
+        }
+        std::printf("\n");
+    }
+}
+
+static void Pause(const char* message, int round)
+{
+    std::printf(message, round);
+    WaitForReturn();
+}
+
+static void InitiateCombatResolution()
+{
+    std::printf("Press Return/Enter to initiate Combat Resolution: ");
+    WaitForReturn();
+}
+
+static void ComputerPlacement()
+{
+    if (gDiffLevel == 'd') {
+        SimpleAIPlacement();
+    } else {
+        SmartAIPlacement();
+    }
+}
+
+static void ComputerAssignAtt()
+{
+    if (gDiffLevel == 'd') {
+        SimpleAIAssignAtt();
+    } else {
+        SmartAIAssignAtt();
+    }
+}
+
+static void ComputerAssignDef()
+{
+    if (gDiffLevel == 'd') {
+        SimpleAIAssignDef();
+    } else {
+        SmartAIAssignDef();
+    }
+}
+
+// The defender reinforces first; the two alternate until two calls in a row
+// have passed.
+static void ReinforcementExchange(bool humanDefends)
+{
+    int defenderResult = 1;
+    int attackerResult = 1;
+    while (defenderResult == 1 || attackerResult == 1) {
+        defenderResult = humanDefends ? PlyrReinforce(true) : AIReinforce(true);
+        if (defenderResult == 1 || attackerResult == 1) {
+            attackerResult = humanDefends ? AIReinforce(false) : PlyrReinforce(false);
+        }
+    }
+}
+
+// The index of the winner once a player has no Bases, else -1.
+static int Winner()
+{
+    if (player[0].iBases <= 0) {
+        return 1;
+    }
+    if (player[1].iBases <= 0) {
+        return 0;
+    }
+    return -1;
+}
+
+// The human's attack, from the commitment of attackers to the resolution.
+static void HumanAttacks(int round)
+{
+    if (player[giPlayerNum].iAttNum > 0) {
+        PlyrAssignAtt();
+    }
+    if (player[giPlayerNum].iCurAttNum <= 0) {
+        std::printf("You have chosen not to attack this round\n");
+        return;
+    }
+    Pause("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round);
+    ComputerAssignDef();
+    std::printf("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
+    PlyrAttFocus();
+    DrawBoard(1);
+    Pause("Starting round %d, Combat phase, step 4: Reinforcements. Press Return/Enter to continue: ", round);
+    ReinforcementExchange(false);
+    InitiateCombatResolution();
+    CombatOutcome(giPlayerNum);
+}
+
+// The computer's attack, once it has committed its attackers.
+static void ComputerAttacks(int round)
+{
+    if (player[giAINum].iCurAttNum <= 0) {
+        std::printf("%s has no attackers, so there is no need to defend!\n", OpponentName());
+        return;
+    }
+    std::printf("Starting round %d, Combat phase, step 2: Defense\n", round);
+    PlyrAssignDef();
+    DrawBoard(1);
+    Pause("Starting round %d, Combat phase, step 3: Attack Focus. Press Return/Enter to continue: ", round);
+    AIAttFocus();
+    std::printf("Starting round %d, Combat phase, step 4: Reinforcements\n", round);
+    ReinforcementExchange(true);
+    InitiateCombatResolution();
+    CombatOutcome(giAINum);
+}
+
+int PlayPhases(int round)
+{
+    std::printf("Starting round %d, Unit phase, step 1: Acquisition\n", round);
+    RollDice();
+    Pause("Starting round %d, Unit phase, step 2: Placement.  Press Return/Enter to continue: ", round);
+
+    if (giPlayerNum == 0) {
+        DrawBoard(2);
+        PlyrPlacement();
+        ComputerPlacement();
+        std::printf("Starting round %d, Combat phase, step 1: Attack\n", round);
+        HumanAttacks(round);
+        if (Winner() != -1) {
+            return Winner();
+        }
+        std::printf("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
+                    OpponentName());
+        WaitForReturn();
+        ComputerAssignAtt();
+        ComputerAttacks(round);
+    } else {
+        ComputerPlacement();
+        PlyrPlacement();
+        Pause("Starting round %d, Combat phase, step 1: Attack. Press Return/Enter to continue: ", round);
+        ComputerAssignAtt();
+        ComputerAttacks(round);
+        if (Winner() != -1) {
+            return Winner();
+        }
+        std::printf("Restarting the combat phase for your turn to attack\n");
+        HumanAttacks(round);
+    }
+    return Winner();
+}

@@ -1,0 +1,25 @@
+// The human's attack: Att Units are committed to the Attacking row one by one.
+#include <cstdio>
+
+#include "qir.h"
+
+void PlyrAssignAtt()
+{
+    PlayerInfo& human = player[giPlayerNum];
+    for (;;) {
+        if (human.iAttNum <= 0) {
+            std::printf("You do not have any attack units available.  Press Return/Enter to continue.");
+            WaitForReturn();
+            return;
+        }
+        std::printf("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");
+        if (AskChoice("af", "You did not type a or f.  Please try again: ") == 'f') {
+            return;
+        }
+        const int power = AskUnitPower("Enter a valid Power for the unit you want to assign to attack: ", human.iAtt);
+        --human.iAtt[power - 1];
+        InsertNode(giPlayerNum, human.iCurAttNum, power, 0);
+        DrawBoard(1);
+        std::printf("Unit of Power %d is set to attack!\n", power);
+    }
+}

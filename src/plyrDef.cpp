@@ -1,0 +1,4 @@
+// The human's defense.
+#include "qir.h"
+
+void PlyrAssignDef() {}

@@ -1,0 +1,4 @@
+// The human's attack focus.
+#include "qir.h"
+
+void PlyrAttFocus() {}

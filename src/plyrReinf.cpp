@@ -1,0 +1,4 @@
+// The human's reinforcement.
+#include "qir.h"
+
+int PlyrReinforce(bool) { return 0; }
