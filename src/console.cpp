@@ -45,6 +45,23 @@ int ReadPowerAnswer()
     return buf[0] - '0';
 }
 
+// Asks for a Unit ID until it names a column that `names` accepts. The column
+// is the character's distance from 'A'; a lower-case letter never names one.
+int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names)
+{
+    for (;;) {
+        std::printf("%s", prompt);
+        char buf[3];
+        ReadAnswer(buf);
+        const char id = buf[0];
+        const int col = id - 'A';
+        if (!(id >= 'a' && id <= 'z') && col >= 0 && names(col)) {
+            return col;
+        }
+        std::printf("%s", retry);
+    }
+}
+
 void WaitForReturn()
 {
     std::fflush(stdout);

@@ -7,27 +7,6 @@ static UnitNode*& RowHead(int playerIdx, int row)
     return row == 0 ? player[playerIdx].pAttHead : player[playerIdx].pDefHead;
 }
 
-UnitNode* NodeAt(UnitNode* head, int col)
-{
-    for (UnitNode* n = head; n != nullptr; n = n->pNext) {
-        if (n->iCol == col) {
-            return n;
-        }
-    }
-    return nullptr;
-}
-
-// Steps the two nodes of one column to the next column of their rows.
-void StepPair(UnitNode*& a, UnitNode*& b)
-{
-    if (a != nullptr) {
-        a = a->pNext;
-    }
-    if (b != nullptr) {
-        b = b->pNext;
-    }
-}
-
 // The Power of a group: the node given and the nodes right behind it, as long
 // as they fight the column leaderCol (placeholders add nothing).
 int GroupPower(const UnitNode* from, int leaderCol)

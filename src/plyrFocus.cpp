@@ -1,4 +1,65 @@
-// The human's attack focus.
+// The human's attack focus: attackers that nobody opposes may join the fight
+// against one of the computer's defenders instead of striking a Base.
+#include <cstdio>
+
 #include "qir.h"
 
-void PlyrAttFocus() {}
+// The attacker in column col, if it faces an empty slot of the Defending row.
+static bool FacesEmptySlot(const UnitNode* attackers, const UnitNode* defenders, int col)
+{
+    for (; attackers != nullptr && defenders != nullptr; StepPair(attackers, defenders)) {
+        if (attackers->iCol == col) {
+            return defenders->iPower == 0;
+        }
+    }
+    return false;
+}
+
+void PlyrAttFocus()
+{
+    const PlayerInfo& human = player[giPlayerNum];
+    const PlayerInfo& ai = player[giAINum];
+
+    // Counted once: a refocused attacker still faces its empty slot and may be
+    // chosen again, but every refocus uses one up.
+    int count = 0;
+    if (ai.iCurDefNum > 0) {
+        const UnitNode* a = human.pAttHead;
+        const UnitNode* d = ai.pDefHead;
+        for (; a != nullptr && d != nullptr; StepPair(a, d)) {
+            if (d->iPower == 0) {
+                ++count;
+            }
+        }
+    }
+
+    while (count > 0) {
+        std::printf("You have %d attacker(s) you may refocus.\n"
+                    "Do you want to refocus an attacker to attack a defender instead of a base, or finish this phase? "
+                    "Enter r or f: ",
+                    count);
+        if (AskChoice("rf", "Sorry, you did not type r or f.  Please try again:") == 'f') {
+            return;
+        }
+        const int from = AskUnitId(
+            "Which attacker will you refocus?\n"
+            "Enter the Unit ID capital letter (A-Z) of the undefended attacker from the \"Attacking\" row: ",
+            "That is not a valid \"Attacking\" row Unit ID.\n"
+            "Make sure to look at your undefended units in the \"Attacking\" row, not the \"Att Units\" row.\n",
+            [&](int c) { return FacesEmptySlot(human.pAttHead, ai.pDefHead, c); });
+        const int to = AskUnitId(
+            "Which defender will the attacker fight?\n"
+            "Enter the Unit ID capital letter (A-Z) of the defender from the \"Defending\" row: ",
+            "That is not a valid \"Defending\" row Unit ID.\n"
+            "Make sure to look at the computer's units in the \"Defending\" row, not the \"Def Units\" row.\n",
+            [&](int c) { return RealUnitAt(ai.pDefHead, c) != nullptr; });
+        MoveNode(giPlayerNum, from, to);
+        --count;
+        DrawBoard(1);
+        std::printf("Attacking unit %c has refocused its attack to defender unit %c!\n", 'A' + from, 'A' + to);
+        std::printf("Note that attackers/defenders may be shifted left after moving to fill in empty columns\n");
+    }
+
+    std::printf("You do not have any attackers to refocus.  Press Return/Enter to continue.");
+    WaitForReturn();
+}

@@ -1,4 +1,133 @@
-// The human's reinforcement.
+// The human's reinforcement: Reserve units raise a fighting unit's Power, a
+// Base can be sacrificed for a one-combat Power-up, and Def Units can advance
+// into the attack. Each call ends with Pass or Finish.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
 #include "qir.h"
 
-int PlyrReinforce(bool) { return 0; }
+static const char* const kReinforceOption =
+    "Reinforce (r): Permanently boost a currently attacking/defending unit's Power with a Reserve unit\n";
+static const char* const kPowerUpOption =
+    "Base Power-up (b): Sacrifice one Base to give a one time Power boost to a currently defending unit equal to "
+    "the number of Bases you control (pre-sacrifice)\n";
+static const char* const kAdvanceOption =
+    "Advance Defender (a): Permanently move a Defense unit to become an attacker - it can only attack Defenders "
+    "this round\n";
+static const char* const kPassOption =
+    "Pass (p): End this step and move on without making any moves. After both players pass consecutively, combat "
+    "resolves\n";
+static const char* const kFinishOption =
+    "Finish (f): End this step and move on. After the computer reinforces, you will get another chance to "
+    "reinforce.\n";
+
+static const char* const kNotOwnDefender =
+    "That is not a valid Unit ID.\nMake sure to look at your \"Defending\" row, not your \"Def Units\" row\n";
+static const char* const kNotOwnAttacker =
+    "That is not a valid Unit ID.\nMake sure to look at your \"Attacking\" row, not your \"Att Units\" row\n";
+
+static void Reinforce(bool defending)
+{
+    PlayerInfo& human = player[giPlayerNum];
+    const int power = AskReservePower();
+    UnitNode* row = defending ? human.pDefHead : human.pAttHead;
+    const int col = AskUnitId("Which unit do you want to reinforce? Enter the Unit ID (A-Z): ",
+                              defending ? kNotOwnDefender : kNotOwnAttacker,
+                              [&](int c) { return RealUnitAt(row, c) != nullptr; });
+    UnitNode* unit = RealUnitAt(row, col);
+    unit->iPower = std::min(kMaxPower, unit->iPower + power);  // what lies beyond 9 is lost
+    --human.iRes[power - 1];
+    --human.iResNum;
+    DrawBoard(1);
+    std::printf("Unit ID %c has been reinforced\n", 'A' + col);
+}
+
+static void BasePowerUp()
+{
+    PlayerInfo& human = player[giPlayerNum];
+    const int col = AskUnitId("Which defending unit do you want to power-up? Enter the Unit ID (A-Z): ",
+                              kNotOwnDefender, [&](int c) { return RealUnitAt(human.pDefHead, c) != nullptr; });
+    UnitNode* unit = RealUnitAt(human.pDefHead, col);
+    const int before = unit->iPower;
+    unit->iPower = std::min(kMaxPower, before + human.iBases);
+    // Combat resolution takes off exactly what was added.
+    human.iBoostAdded = unit->iPower - before;
+    human.iBoostCol = col;
+    --human.iBases;
+    DrawBoard(1);
+    std::printf("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
+}
+
+static void AdvanceDefender()
+{
+    PlayerInfo& human = player[giPlayerNum];
+    const UnitNode* defenders = player[giAINum].pDefHead;
+    const int power =
+        AskUnitPower("Enter a valid Power for the defense unit you want to reassign to attack: ", human.iDef);
+    --human.iDef[power - 1];  // committed: from here on the move cannot be abandoned
+    const int col = AskUnitId(
+        "Which defender will the attacker fight?\n"
+        "Enter the Unit ID (A-Z) of the defender from your opponent's \"Defending\" row: ",
+        "That is not a valid \"Defending\" row Unit ID.\n"
+        "Make sure to look at your opponent's units in the \"Defending\" row, not the \"Def Units\" row.\n",
+        [&](int c) { return RealUnitAt(defenders, c) != nullptr; });
+    InsertNode(giPlayerNum, col, power, 0);
+    DrawBoard(1);
+    std::printf("The Defense unit with %d Power has advanced to attack unit ID %c\n", power, 'A' + col);
+}
+
+int PlyrReinforce(bool defending)
+{
+    const PlayerInfo& human = player[giPlayerNum];
+    const PlayerInfo& ai = player[giAINum];
+    bool moved = false;  // after the first move the menu offers Finish instead of Pass
+    for (;;) {
+        const int fighting = defending ? human.iCurDefNum : human.iCurAttNum;
+        const bool canReinforce = fighting > 0 && human.iResNum > 0;
+        const bool canPowerUp = defending && human.iBoostCol == -1 && human.iCurDefNum > 0 && human.iBases > 1;
+        const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit && human.iDefNum > 0;
+
+        std::string menu;
+        if (canReinforce) {
+            menu += kReinforceOption;
+        }
+        if (canPowerUp) {
+            menu += kPowerUpOption;
+        }
+        if (canAdvance) {
+            menu += kAdvanceOption;
+        }
+        menu += moved ? kFinishOption : kPassOption;
+        std::printf("What would you like to do?\n%sEnter one of the letters in parentheses from above: ", menu.c_str());
+
+        char answer[3];
+        ReadAnswer(answer);
+        for (;;) {
+            const char choice = answer[0];
+            if (choice == 'r' && canReinforce) {
+                Reinforce(defending);
+                break;
+            }
+            if (choice == 'b' && canPowerUp) {
+                BasePowerUp();
+                break;
+            }
+            if (choice == 'a' && canAdvance) {
+                AdvanceDefender();
+                break;
+            }
+            // Pass and Finish are taken whichever of the two the menu shows.
+            if (choice == 'p') {
+                return 0;
+            }
+            if (choice == 'f') {
+                DrawBoard(1);
+                return 1;
+            }
+            std::printf("You did not type one of the available options.  Please try again: ");
+            ReadAnswer(answer);
+        }
+        moved = true;
+    }
+}

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // One entry of an Attacking or Defending row. The k-th node of a row always
 // stands in column k; iTarget names the column whose fight the unit joins.
@@ -45,6 +46,7 @@ extern char gDiffLevel;                   // 'd' for Dravik; anything else is Qu
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
 int ReadPowerAnswer();
+int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
 void WaitForReturn();
 void ClearScreen();
 [[noreturn]] void EndOfInput();
@@ -56,10 +58,40 @@ void Instructions();
 void InitStorage();
 
 // insMovNode.cpp
+// The walks over rows work on UnitNode and on const UnitNode alike.
+template <typename Node>
+Node* NodeAt(Node* head, int col)
+{
+    for (Node* n = head; n != nullptr; n = n->pNext) {
+        if (n->iCol == col) {
+            return n;
+        }
+    }
+    return nullptr;
+}
+
+// The unit in column col, if that column of the row holds a unit and not a placeholder.
+template <typename Node>
+Node* RealUnitAt(Node* head, int col)
+{
+    Node* n = NodeAt(head, col);
+    return n != nullptr && n->iPower >= 1 ? n : nullptr;
+}
+
+// Steps the two nodes of one column of a pairing to the next column.
+template <typename Node>
+void StepPair(Node*& a, Node*& b)
+{
+    if (a != nullptr) {
+        a = a->pNext;
+    }
+    if (b != nullptr) {
+        b = b->pNext;
+    }
+}
+
 void InsertNode(int playerIdx, int col, int power, int row);
 void MoveNode(int attacker, int fromCol, int toCol);
-UnitNode* NodeAt(UnitNode* head, int col);
-void StepPair(UnitNode*& a, UnitNode*& b);
 int GroupPower(const UnitNode* from, int leaderCol);
 void FreeRow(UnitNode*& head);
 void FreeAllRows();
