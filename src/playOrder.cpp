@@ -41,6 +41,7 @@ static void ComputerPlacement()
     } else {
         SmartAIPlacement();
     }
+    QIR_CHECK_STEP(kPlacementStep);
 }
 
 static void ComputerAssignAtt()
@@ -50,6 +51,7 @@ static void ComputerAssignAtt()
     } else {
         SmartAIAssignAtt();
     }
+    QIR_CHECK_STEP(kAttackStep);
 }
 
 static void ComputerAssignDef()
@@ -69,8 +71,10 @@ static void ReinforcementExchange(bool humanDefends)
     int attackerResult = 1;
     while (defenderResult == 1 || attackerResult == 1) {
         defenderResult = humanDefends ? PlyrReinforce(true) : AIReinforce(true);
+        QIR_CHECK_STEP(kReinforceStep);
         if (defenderResult == 1 || attackerResult == 1) {
             attackerResult = humanDefends ? AIReinforce(false) : PlyrReinforce(false);
+            QIR_CHECK_STEP(kReinforceStep);
         }
     }
 }
@@ -92,6 +96,7 @@ static void HumanAttacks(int round)
 {
     if (player[giPlayerNum].iAttNum > 0) {
         PlyrAssignAtt();
+        QIR_CHECK_STEP(kAttackStep);
     }
     if (player[giPlayerNum].iCurAttNum <= 0) {
         std::printf("You have chosen not to attack this round\n");
@@ -99,13 +104,16 @@ static void HumanAttacks(int round)
     }
     Pause("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round);
     ComputerAssignDef();
+    QIR_CHECK_STEP(kDefenseStep);
     std::printf("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
     PlyrAttFocus();
+    QIR_CHECK_STEP(kFocusStep);
     DrawBoard(1);
     Pause("Starting round %d, Combat phase, step 4: Reinforcements. Press Return/Enter to continue: ", round);
     ReinforcementExchange(false);
     InitiateCombatResolution();
     CombatOutcome(giPlayerNum);
+    QIR_CHECK_STEP(kCombatStep);
 }
 
 // The computer's attack, once it has committed its attackers.
@@ -117,24 +125,29 @@ static void ComputerAttacks(int round)
     }
     std::printf("Starting round %d, Combat phase, step 2: Defense\n", round);
     PlyrAssignDef();
+    QIR_CHECK_STEP(kDefenseStep);
     DrawBoard(1);
     Pause("Starting round %d, Combat phase, step 3: Attack Focus. Press Return/Enter to continue: ", round);
     AIAttFocus();
+    QIR_CHECK_STEP(kFocusStep);
     std::printf("Starting round %d, Combat phase, step 4: Reinforcements\n", round);
     ReinforcementExchange(true);
     InitiateCombatResolution();
     CombatOutcome(giAINum);
+    QIR_CHECK_STEP(kCombatStep);
 }
 
 int PlayPhases(int round)
 {
     std::printf("Starting round %d, Unit phase, step 1: Acquisition\n", round);
     RollDice();
+    QIR_CHECK_STEP(kDiceStep);
     Pause("Starting round %d, Unit phase, step 2: Placement.  Press Return/Enter to continue: ", round);
 
     if (giPlayerNum == 0) {
         DrawBoard(2);
         PlyrPlacement();
+        QIR_CHECK_STEP(kPlacementStep);
         ComputerPlacement();
         std::printf("Starting round %d, Combat phase, step 1: Attack\n", round);
         HumanAttacks(round);
@@ -149,6 +162,7 @@ int PlayPhases(int round)
     } else {
         ComputerPlacement();
         PlyrPlacement();
+        QIR_CHECK_STEP(kPlacementStep);
         Pause("Starting round %d, Combat phase, step 1: Attack. Press Return/Enter to continue: ", round);
         ComputerAssignAtt();
         ComputerAttacks(round);

@@ -117,6 +117,16 @@ void PlyrAssignDef();
 void PlyrAttFocus();
 int PlyrReinforce(bool defending);
 
+// Test builds check the records after every step of a round; the game
+// itself carries no such check.
+enum CheckedStep { kStartStep, kDiceStep, kPlacementStep, kAttackStep, kDefenseStep, kFocusStep, kReinforceStep, kCombatStep };
+#ifdef QIR_CHECKED
+void CheckRecords(CheckedStep step);
+#define QIR_CHECK_STEP(step) CheckRecords(step)
+#else
+#define QIR_CHECK_STEP(step) static_cast<void>(0)
+#endif
+
 // The computer's steps.
 int Weight(const PowerCounts& counts, int maxPower);
 void SimpleAIPlacement();

@@ -136,4 +136,5 @@ void InitStorage()
         p.iAttNum = 0;
         p.iDefNum = 0;
     }
+    QIR_CHECK_STEP(kStartStep);
 }
