@@ -1,0 +1,228 @@
+#include "playDriver.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+bool EndsWith(const std::string& text, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+}
+
+// The kinds of question the player tells apart, by how their last line ends.
+enum class Ask { None, Pause, Instructions, Order, MaxPower, Level, Place, Kind, Attack, Defend, Focus, Menu,
+                 Power, UnitId, Again };
+
+Ask Classify(const std::string& line)
+{
+    struct Tail {
+        const char* text;
+        Ask ask;
+    };
+    static const Tail kTails[] = {
+        {"instructions? y or n: ", Ask::Instructions}, {"Enter 1 or 2: ", Ask::Order},
+        {"between 2 and 9: ", Ask::MaxPower},          {"Enter d or q: ", Ask::Level},
+        {"on the field? y or n: ", Ask::Place},        {"(a or d): ", Ask::Kind},
+        {"(a, d or b): ", Ask::Kind},                  {"Enter a or f: ", Ask::Attack},
+        {"Enter d or f: ", Ask::Defend},               {"Enter r or f: ", Ask::Focus},
+        {"in parentheses from above: ", Ask::Menu},    {"play again? y or n: ", Ask::Again},
+        {"Type a number 1-", Ask::Power},              {"to attack: ", Ask::Power},
+        {"to defend: ", Ask::Power},                   {"row: ", Ask::UnitId},
+        {"(A-Z): ", Ask::UnitId},
+    };
+    if (line.find("Press Return/Enter") != std::string::npos &&
+        (EndsWith(line, ": ") || EndsWith(line, "."))) {
+        return Ask::Pause;
+    }
+    for (const Tail& t : kTails) {
+        if (EndsWith(line, t.text) || (t.ask == Ask::Power && line.find(t.text) != std::string::npos &&
+                                       EndsWith(line, ": "))) {
+            return t.ask;
+        }
+    }
+    return Ask::None;
+}
+
+class Player {
+public:
+    explicit Player(const PlayPolicy& policy) : policy_(policy), random_(policy.seed) {}
+
+    // The answer to the question that ends `output`, whose last line is `line`.
+    std::string Answer(Ask ask, const std::string& output)
+    {
+        if (ask == Ask::None) {
+            ask = last_;  // a retry message: the question stands
+        }
+        tries_ = ask == last_ ? tries_ + 1 : 0;
+        last_ = ask;
+        if (tries_ == 0) {
+            first_ = Pick(32);
+        }
+        if (ask != Ask::Pause && Chance(policy_.junkPercent)) {
+            return Junk();
+        }
+        switch (ask) {
+        case Ask::Instructions: return Chance(10) ? "y" : "n";
+        case Ask::Order: return std::string(1, policy_.order);
+        case Ask::MaxPower: return std::string(1, policy_.maxPower);
+        case Ask::Level: return std::string(1, policy_.level);
+        case Ask::Place: return Chance(90) ? "y" : "n";
+        case Ask::Kind: return EndsWith(output, "(a, d or b): ") && Chance(75) ? "b" : Chance(50) ? "a" : "d";
+        case Ask::Attack: return Chance(70) ? "a" : "f";
+        case Ask::Defend: return Chance(85) ? "d" : "f";
+        case Ask::Focus: return Chance(60) ? "r" : "f";
+        case Ask::Menu: return MenuChoice(output);
+        case Ask::Again: return ++played_ < policy_.games ? "y" : "n";
+        // Powers and Unit IDs: try one candidate after another until one is taken.
+        case Ask::Power: return std::string(1, static_cast<char>('1' + (first_ + tries_) % 9));
+        case Ask::UnitId: return std::string(1, static_cast<char>('A' + (first_ + tries_) % 32));
+        default: return "";
+        }
+    }
+
+    int Tries() const { return tries_; }
+
+private:
+    bool Chance(int percent) { return static_cast<int>(random_() % 100) < percent; }
+    int Pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
+
+    std::string MenuChoice(const std::string& output)
+    {
+        const size_t menu = output.rfind("What would you like to do?");
+        std::string offered;
+        for (const char* option : {"(r):", "(b):", "(a):"}) {
+            if (output.find(option, menu) != std::string::npos) {
+                offered += option[1];
+            }
+        }
+        if (!offered.empty() && Chance(60)) {
+            return std::string(1, offered[static_cast<size_t>(Pick(static_cast<int>(offered.size())))]);
+        }
+        return Chance(50) ? "p" : "f";
+    }
+
+    std::string Junk()
+    {
+        static const char* const kJunk[] = {"", "Y", "N", "x", "0", "99", "yes please, all of them", "\r",
+                                            "\xe9\xff", "A", "z", "!", "-1", "  ", "p", "f", "9", "\t"};
+        return kJunk[Pick(static_cast<int>(std::size(kJunk)))];
+    }
+
+    const PlayPolicy& policy_;
+    std::mt19937 random_;
+    Ask last_ = Ask::None;
+    int tries_ = 0;  // how often in a row this kind of question was asked
+    int first_ = 0;  // where the candidates of this question start
+    int played_ = 0;
+};
+
+}  // namespace
+
+PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy)
+{
+    PlayedGame game;
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
+        game.errors = "no pipes";
+        return game;
+    }
+    const std::string clock = "QIR_TEST_CLOCK=" + std::to_string(policy.clock);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+            close(fd);
+        }
+        putenv(const_cast<char*>(clock.c_str()));
+        execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Player player(policy);
+    int toGame = in[1];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(policy.timeoutSeconds);
+    size_t answered = 0;  // how much of the transcript has been answered
+    bool outOpen = true, errOpen = true;
+    while (outOpen || errOpen) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            game.timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        pollfd fds[2] = {{out[0], static_cast<short>(outOpen ? POLLIN : 0), 0},
+                         {err[0], static_cast<short>(errOpen ? POLLIN : 0), 0}};
+        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+            break;
+        }
+        char buf[65536];
+        for (int i = 0; i < 2; ++i) {
+            if ((fds[i].revents & (POLLIN | POLLHUP)) == 0) {
+                continue;
+            }
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                (i == 0 ? outOpen : errOpen) = false;
+                continue;
+            }
+            (i == 0 ? game.transcript : game.errors).append(buf, static_cast<size_t>(n));
+        }
+        // A question is waiting when the output stops on a line the player knows.
+        const std::string& text = game.transcript;
+        if (toGame < 0 || text.size() == answered || text.back() == '\n') {
+            continue;
+        }
+        // The question is the last line of what came since the last answer.
+        const size_t lineStart = text.rfind('\n');
+        const std::string line = text.substr(std::max(answered, lineStart == std::string::npos ? 0 : lineStart + 1));
+        const Ask ask = Classify(line);
+        if (ask == Ask::None && line.find("Please try again") == std::string::npos) {
+            continue;  // the rest of the line is still on its way
+        }
+        answered = text.size();
+        const bool give_up = player.Tries() > 64;  // no answer of ours is taken here
+        if (give_up || (policy.answerLimit >= 0 && game.answers >= policy.answerLimit)) {
+            close(toGame);
+            toGame = -1;
+            continue;
+        }
+        const std::string answer = player.Answer(ask, text) + "\n";
+        ++game.answers;
+        if (write(toGame, answer.data(), answer.size()) < 0) {
+            close(toGame);
+            toGame = -1;
+        }
+    }
+    if (toGame >= 0) {
+        close(toGame);
+    }
+    close(out[0]);
+    close(err[0]);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    game.status = !game.timedOut && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    for (size_t at = 0; (at = game.transcript.find("You win!", at)) != std::string::npos; ++at) {
+        ++game.results;
+    }
+    for (size_t at = 0; (at = game.transcript.find("You lose!", at)) != std::string::npos; ++at) {
+        ++game.results;
+    }
+    return game;
+}

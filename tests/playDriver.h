@@ -1,0 +1,31 @@
+// A scripted player: runs the game as a separate process and answers each
+// question as it appears, from a seeded choice of sensible moves, mixed with
+// junk on request. The same seed plays the same game.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+struct PlayPolicy {
+    char order = '1';          // the answer to the player-order question
+    char maxPower = '5';
+    char level = 'd';
+    std::uint32_t seed = 1;
+    int junkPercent = 0;       // share of answers replaced by junk
+    long answerLimit = -1;     // close the input after this many answers (-1: never)
+    int games = 1;             // answered y to the play-again question until this many were played
+    std::time_t clock = 1000;  // what the game's clock reads (the dice are seeded from it)
+    double timeoutSeconds = 10;
+};
+
+struct PlayedGame {
+    int status = -1;           // exit status, -1 when killed or signalled
+    bool timedOut = false;
+    int results = 0;           // how many games reached a win or a loss
+    long answers = 0;
+    std::string transcript;    // everything the game printed
+    std::string errors;        // everything it wrote to stderr
+};
+
+PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy);
