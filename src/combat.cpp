@@ -2,7 +2,6 @@
 // unopposed attackers, and the survivors go back to the field.
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
 #include "qir.h"
 
@@ -31,27 +30,23 @@ void CombatOutcome(int attacker)
     PlayerInfo& def = player[defender];
     int hits = 0;
 
-    // A pairing can grow past 26 columns, so the survivors are not capped.
-    std::vector<int> survivors;
+    // Survivors go straight back to the field: the walks read only the rows,
+    // and however many columns the pairing has grown to, every one returns.
     UnitNode* a = att.pAttHead;
     UnitNode* d = def.pDefHead;
     for (; a != nullptr; StepPair(a, d)) {
         const bool unopposed = d != nullptr && d->iPower == 0 && a->iTarget == d->iCol && d->iTarget == a->iCol;
         if (unopposed) {
             ++hits;
-            if (a->iPower > 1) {  // a Power 1 attacker falls with the Base
-                survivors.push_back(a->iPower);
-            }
-        } else if (a->iPower > OpposingDefense(a, d)) {
-            survivors.push_back(a->iPower);
+        }
+        // An unopposed Power 1 attacker falls with the Base it destroys.
+        const bool survives = unopposed ? a->iPower > 1 : a->iPower > OpposingDefense(a, d);
+        if (survives) {
+            ++att.iAtt[a->iPower - 1];
+            ++att.iAttNum;
         }
     }
-    for (const int power : survivors) {
-        ++att.iAtt[power - 1];
-        ++att.iAttNum;
-    }
 
-    survivors.clear();
     d = def.pDefHead;
     a = att.pAttHead;
     for (; d != nullptr; StepPair(d, a)) {
@@ -64,9 +59,6 @@ void CombatOutcome(int attacker)
             power = std::max(1, power - def.iBoostAdded);
             def.iBoostCol = -1;
         }
-        survivors.push_back(power);
-    }
-    for (const int power : survivors) {
         ++def.iDef[power - 1];
         ++def.iDefNum;
     }

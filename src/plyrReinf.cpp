@@ -3,7 +3,6 @@
 // into the attack. Each call ends with Pass or Finish.
 #include <algorithm>
 #include <cstdio>
-#include <string>
 
 #include "qir.h"
 
@@ -88,18 +87,18 @@ int PlyrReinforce(bool defending)
         const bool canPowerUp = defending && human.iBoostCol == -1 && human.iCurDefNum > 0 && human.iBases > 1;
         const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit && human.iDefNum > 0;
 
-        std::string menu;
+        std::printf("What would you like to do?\n");
         if (canReinforce) {
-            menu += kReinforceOption;
+            std::printf("%s", kReinforceOption);
         }
         if (canPowerUp) {
-            menu += kPowerUpOption;
+            std::printf("%s", kPowerUpOption);
         }
         if (canAdvance) {
-            menu += kAdvanceOption;
+            std::printf("%s", kAdvanceOption);
         }
-        menu += moved ? kFinishOption : kPassOption;
-        std::printf("What would you like to do?\n%sEnter one of the letters in parentheses from above: ", menu.c_str());
+        std::printf("%s", moved ? kFinishOption : kPassOption);
+        std::printf("Enter one of the letters in parentheses from above: ");
 
         char answer[3];
         ReadAnswer(answer);
