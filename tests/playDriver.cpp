@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <random>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -114,7 +115,7 @@ private:
 
     std::string Junk()
     {
-        static const char* const kJunk[] = {"", "Y", "N", "x", "0", "99", "yes please, all of them", "\r",
+        static const std::string kJunk[] = {"", "Y", "N", "x", "0", "99", "yes please, all of them", "\r", std::string(300, 'Z'),
                                             "\xe9\xff", "A", "z", "!", "-1", "  ", "p", "f", "9", "\t"};
         return kJunk[Pick(static_cast<int>(std::size(kJunk)))];
     }
@@ -129,7 +130,7 @@ private:
 
 }  // namespace
 
-PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy)
+PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& policy)
 {
     PlayedGame game;
     int in[2], out[2], err[2];
@@ -137,7 +138,8 @@ PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy)
         game.errors = "no pipes";
         return game;
     }
-    const std::string clock = "QIR_TEST_CLOCK=" + std::to_string(policy.clock);
+    std::vector<std::string> environment = policy.environment;
+    environment.push_back("QIR_TEST_CLOCK=" + std::to_string(policy.clock));
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(in[0], 0);
@@ -146,8 +148,15 @@ PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy)
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
             close(fd);
         }
-        putenv(const_cast<char*>(clock.c_str()));
-        execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+        for (std::string& entry : environment) {
+            putenv(entry.data());
+        }
+        std::vector<char*> argv;
+        for (const std::string& arg : command) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(in[0]);
@@ -216,7 +225,9 @@ PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy)
     close(out[0]);
     close(err[0]);
     int raw = 0;
-    waitpid(pid, &raw, 0);
+    rusage usage{};
+    wait4(pid, &raw, 0, &usage);
+    game.peakKilobytes = usage.ru_maxrss;
     game.status = !game.timedOut && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     for (size_t at = 0; (at = game.transcript.find("You win!", at)) != std::string::npos; ++at) {
         ++game.results;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 struct PlayPolicy {
     char order = '1';          // the answer to the player-order question
@@ -17,6 +18,7 @@ struct PlayPolicy {
     int games = 1;             // answered y to the play-again question until this many were played
     std::time_t clock = 1000;  // what the game's clock reads (the dice are seeded from it)
     double timeoutSeconds = 10;
+    std::vector<std::string> environment;  // NAME=value entries added for the game
 };
 
 struct PlayedGame {
@@ -26,6 +28,12 @@ struct PlayedGame {
     long answers = 0;
     std::string transcript;    // everything the game printed
     std::string errors;        // everything it wrote to stderr
+    long peakKilobytes = 0;    // the game's peak resident memory
 };
 
-PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy);
+// Runs `command` (the game, or a tool that runs it) and plays it.
+PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& policy);
+inline PlayedGame PlayGame(const std::string& executable, const PlayPolicy& policy)
+{
+    return PlayGame(std::vector<std::string>{executable}, policy);
+}

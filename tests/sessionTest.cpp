@@ -1,0 +1,253 @@
+// Recorded play: whole sessions of the game, typed from a script and compared
+// with the transcript they must print. tests/data/<name>.in holds what the
+// player types, tests/data/<name>.out everything the game prints, byte for byte.
+//
+// Rewriting a transcript from its script: run the session tests with
+// QIR_REGENERATE=1, for instance
+//     QIR_REGENERATE=1 ./build/tests/qir_tests --gtest_filter='SessionTest.*'
+// Each session then writes what the game printed into its .out file and is
+// reported as skipped. A rewritten transcript proves nothing until it has been
+// read line by line against the rules of the game (git diff tests/data shows
+// what changed).
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <utility>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support.h"
+
+namespace {
+
+std::string Visible(const std::string& line)
+{
+    std::string text;
+    for (const char c : line) {
+        text += c == '\033' ? std::string("\\e") : std::string(1, c);
+    }
+    return text;
+}
+
+// The number and both versions of the first line where two transcripts part.
+std::string FirstDifference(const std::string& expected, const std::string& printed)
+{
+    std::istringstream want(expected);
+    std::istringstream got(printed);
+    std::string w;
+    std::string g;
+    for (int line = 1;; ++line) {
+        const bool wanted = static_cast<bool>(std::getline(want, w));
+        const bool came = static_cast<bool>(std::getline(got, g));
+        if (!wanted && !came) {
+            return "they differ only in the final newline";
+        }
+        if (!wanted || !came || w != g) {
+            return "first difference at line " + std::to_string(line) +
+                   "\n  expected: " + (wanted ? Visible(w) : "(end of transcript)") +
+                   "\n  printed:  " + (came ? Visible(g) : "(end of output)");
+        }
+    }
+}
+
+// Plays tests/data/<name>.in with the clock standing at `clock` and compares
+// everything printed with tests/data/<name>.out.
+void ExpectSession(const std::string& name, std::time_t clock)
+{
+    const RunResult run = RunGame(ReadTestData(name + ".in"), clock);
+    EXPECT_EQ(run.status, 0);
+    if (std::getenv("QIR_REGENERATE") != nullptr) {
+        std::ofstream(std::string(QIR_TEST_DATA) + "/" + name + ".out", std::ios::binary) << run.output;
+        GTEST_SKIP() << "rewrote " << name << ".out: review every line of it before keeping it";
+    }
+    const std::string expected = ReadTestData(name + ".out");
+    ASSERT_FALSE(expected.empty()) << name << ".out is missing";
+    if (run.output != expected) {
+        ADD_FAILURE() << name << ".out: " << FirstDifference(expected, run.output);
+    }
+}
+
+// Wrong answers to every setup question (capitals, empty lines, out of range),
+// answers longer than two characters whose rest is read by the next question
+// or pause, the full instructions, the first board, the dice, and the end of
+// input at the placement pause.
+TEST(SessionTest, SetupWithRetriesInstructionsAndFirstBoard)
+{
+    ExpectSession("setup-retries", 1000);
+}
+
+// The human as Player 1 against Dravik, dice 3 and 4: placement with refused
+// Powers, the no-units message and Base choice; Dravik's rotation; the attack
+// dialogue ("a3" leaves a newline that the Power prompt refuses); Dravik
+// blocks one attacker; focus declined; both pass; one Base lost each way;
+// round 2 starts.
+TEST(SessionTest, RoundAsPlayer1AgainstDravik)
+{
+    ExpectSession("round-as-player1", 1000);
+}
+
+// The human as Player 2 against Quelby: Quelby's three placement stages,
+// its decision not to attack, the human's Power 1 attacker taking a Base and
+// falling with it, 'f' at a first reinforcement menu keeping the exchange going.
+TEST(SessionTest, RoundAsPlayer2AgainstQuelby)
+{
+    ExpectSession("round-as-player2", 1000);
+}
+
+// The human loses his only Base in round 1, refuses capitals at the
+// play-again question, and "yes" starts a new game whose first question reads
+// the leftover "s". The new game, with maximum Power 2 after 9, asks every
+// question again and starts at round 1 with fresh Reserves.
+TEST(SessionTest, LossThenNewGameWithSmallerMaximumPower)
+{
+    ExpectSession("loss-then-new-game", 1010);
+}
+
+// Cuts a session's script and expects the game to stop at the question or
+// pause where the input ran out: a single newline, status 0, nothing more.
+// Each cut is placed where the full transcript does not go on with a retry
+// message, so a retry printed at the end of input cannot pass unnoticed.
+TEST(SessionTest, EndOfInputEndsTheGameQuietlyAtAnyQuestionOrPause)
+{
+    struct Cut {
+        const char* session;
+        std::time_t clock;
+        int lines;         // whole lines of the script kept
+        const char* tail;  // typed after them, without a newline
+        const char* stopsAt;
+    };
+    const Cut cuts[] = {
+        {"round-as-player1", 1000, 0, "", "Would you like to see the instructions? y or n: "},
+        {"setup-retries", 1000, 2, "y", "Press Return/Enter to begin the game."},
+        {"setup-retries", 1000, 6, "", "You did not type a 1 or 2.  Please try again: "},
+        {"setup-retries", 1000, 9, "", "You did not type a number from 2-9.  Please try again: "},
+        {"setup-retries", 1000, 12, "", "You did not type an d or q.  Please try again: "},
+        {"setup-retries", 1000, 12, "d", "step 2: Placement.  Press Return/Enter to continue: "},
+        {"round-as-player1", 1000, 4, "", "step 2: Placement.  Press Return/Enter to continue: "},
+        {"round-as-player1", 1000, 4, "abc", "step 2: Placement.  Press Return/Enter to continue: "},
+        {"round-as-player1", 1000, 5, "", "Would you like to place any units on the field? y or n: "},
+        {"round-as-player1", 1000, 9, "", "What Power unit would you like to place? Type a number 1-4: "},
+        {"round-as-player1", 1000, 12, "", "You did not type an a or d.  Please try again: "},
+        {"round-as-player1", 1000, 21, "", "Press Return/Enter to move on."},
+        {"round-as-player1", 1000, 23, "", "You did not type a or f.  Please try again: "},
+        {"round-as-player1", 1000, 26, "", "Enter a valid Power for the unit you want to assign to attack: "},
+        {"round-as-player1", 1000, 31, "", "Enter r or f: "},
+        {"round-as-player1", 1000, 33, "", "Enter one of the letters in parentheses from above: "},
+        {"round-as-player1", 1000, 37, "", "You do not have any defense units available.  Press Return/Enter to continue."},
+        {"loss-then-new-game", 1010, 15, "",
+         "Want to play again? y or n: You did not type a y or n.  Please try again: "
+         "You did not type a y or n.  Please try again: "},
+    };
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(std::string(cut.session) + " cut after " + std::to_string(cut.lines) + " lines + \"" +
+                     cut.tail + "\"");
+        const std::string script = ReadTestData(std::string(cut.session) + ".in");
+        size_t end = 0;
+        for (int i = 0; i < cut.lines; ++i) {
+            end = script.find('\n', end) + 1;
+        }
+        const RunResult run = RunGame(script.substr(0, end) + cut.tail, cut.clock);
+        EXPECT_EQ(run.status, 0);
+        ASSERT_FALSE(run.output.empty());
+        EXPECT_EQ(run.output.back(), '\n');
+        const std::string shown = run.output.substr(0, run.output.size() - 1);
+        const std::string transcript = ReadTestData(std::string(cut.session) + ".out");
+        EXPECT_EQ(transcript.compare(0, shown.size(), shown), 0) << FirstDifference(transcript, shown);
+        EXPECT_TRUE(shown.ends_with(cut.stopsAt)) << "ends with: " << Visible(shown.substr(shown.size() - std::min<size_t>(shown.size(), 120)));
+    }
+}
+
+// Someone on the other end of a pipe sees each question before the game
+// waits for its answer; a question left in a buffer makes the wait time out.
+TEST(SessionTest, EveryQuestionReachesAPipeBeforeTheGameWaits)
+{
+    PipedGame game(1000, "/usr/bin:/bin");
+    const std::pair<const char*, const char*> exchanges[] = {
+        {"instructions? y or n: ", "n\n"},
+        {"Enter 1 or 2: ", "x\n"},
+        {"Please try again: ", "1\n"},
+        {"Enter a number between 2 and 9: ", "4\n"},
+        {"Enter d or q: ", "d\n"},
+        {"Placement.  Press Return/Enter to continue: ", "\n"},
+        {"on the field? y or n: ", "y\n"},
+        {"Type a number 1-4: ", "2\n"},
+        {"(a or d): ", "a\n"},
+        {"on the field? y or n: ", "n\n"},
+    };
+    for (const auto& [question, answer] : exchanges) {
+        ASSERT_TRUE(game.ReadUntil(question)) << "not shown before the game waited: " << question
+                                               << "\nshown so far:\n" << Visible(game.Output());
+        game.Write(answer);
+    }
+    ASSERT_TRUE(game.ReadUntil("Enter a or f: "));
+    EXPECT_EQ(game.Finish(), 0);
+    EXPECT_TRUE(game.Output().ends_with("Enter a or f: \n"));
+    EXPECT_EQ(game.Errors(), "");
+}
+
+// Every board starts with the clear sequence, and clearing starts no process:
+// stand-ins for the commands that could clear a console would leave a mark.
+TEST(SessionTest, BoardsAreClearedWithoutStartingAProcess)
+{
+    char folder[] = "/tmp/qir-pathXXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    const std::string mark = dir + "/started";
+    const char* const commands[] = {"cls", "clear", "tput", "reset"};
+    for (const char* command : commands) {
+        const std::string path = dir + "/" + command;
+        std::ofstream(path) << "#!/bin/sh\n: > " << mark << "\n";
+        chmod(path.c_str(), 0755);
+    }
+
+    PipedGame game(1000, dir);
+    game.Write(ReadTestData("round-as-player1.in"));
+    EXPECT_EQ(game.Finish(), 0);
+    EXPECT_EQ(game.Errors(), "");
+    EXPECT_NE(access(mark.c_str(), F_OK), 0) << "the game started a process";
+
+    const std::string& out = game.Output();
+    int boards = 0;
+    for (size_t at = out.find("Unit ID   |A"); at != std::string::npos; at = out.find("Unit ID   |A", at + 1)) {
+        ++boards;
+    }
+    int clears = 0;
+    for (size_t at = out.find(kClear); at != std::string::npos; at = out.find(kClear, at + 1)) {
+        ++clears;
+        EXPECT_EQ(out.compare(at + kClear.size(), 33, "          |----------------------"), 0);
+    }
+    EXPECT_GT(clears, 10);
+    EXPECT_EQ(clears * 2, boards);  // two Unit ID lines per board
+
+    for (const char* command : commands) {
+        std::remove((dir + "/" + command).c_str());
+    }
+    std::remove(mark.c_str());
+    rmdir(folder);
+}
+
+class SessionRecords : public GameTest {};
+
+// A game at maximum Power 9 can end with Reserves of every Power; the next
+// game, at maximum Power 2, must start from one Power 1 and one Power 2 unit.
+TEST_F(SessionRecords, NextGameWithSmallerMaximumPowerStartsWithCleanReserves)
+{
+    NewGame(0, 9, 'd');
+    for (PlayerInfo& p : player) {
+        p.iRes.fill(3);
+        p.iResNum = 27;
+    }
+    RunWithInput("n\n1\n2\nq\n", [] {
+        Welcome();
+        InitStorage();
+    });
+    ASSERT_EQ(giFullPower, 2);
+    const PowerCounts fresh{1, 1, 0, 0, 0, 0, 0, 0, 0};
+    for (const PlayerInfo& p : player) {
+        EXPECT_EQ(p.iRes, fresh);
+        EXPECT_EQ(p.iResNum, 2);
+    }
+}
+
+}  // namespace
