@@ -1,17 +1,11 @@
 #include "playDriver.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <random>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
+
+#include "support.h"
 
 namespace {
 
@@ -132,70 +126,22 @@ private:
 
 PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& policy)
 {
-    PlayedGame game;
-    int in[2], out[2], err[2];
-    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
-        game.errors = "no pipes";
-        return game;
-    }
     std::vector<std::string> environment = policy.environment;
     environment.push_back("QIR_TEST_CLOCK=" + std::to_string(policy.clock));
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-            close(fd);
-        }
-        for (std::string& entry : environment) {
-            putenv(entry.data());
-        }
-        std::vector<char*> argv;
-        for (const std::string& arg : command) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    std::signal(SIGPIPE, SIG_IGN);
-
+    GameProcess process(command, environment);
     Player player(policy);
-    int toGame = in[1];
+    PlayedGame game;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(policy.timeoutSeconds);
-    size_t answered = 0;  // how much of the transcript has been answered
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            game.timedOut = true;
-            kill(pid, SIGKILL);
-            break;
-        }
-        pollfd fds[2] = {{out[0], static_cast<short>(outOpen ? POLLIN : 0), 0},
-                         {err[0], static_cast<short>(errOpen ? POLLIN : 0), 0}};
-        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
-            break;
-        }
-        char buf[65536];
-        for (int i = 0; i < 2; ++i) {
-            if ((fds[i].revents & (POLLIN | POLLHUP)) == 0) {
-                continue;
-            }
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
-                (i == 0 ? outOpen : errOpen) = false;
-                continue;
-            }
-            (i == 0 ? game.transcript : game.errors).append(buf, static_cast<size_t>(n));
-        }
+    auto msLeft = [&] {
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+    };
+    size_t answered = 0;  // how much of the output has been answered
+    bool inputOpen = true;
+    while (msLeft() > 0 && process.ReadSome(msLeft())) {
         // A question is waiting when the output stops on a line the player knows.
-        const std::string& text = game.transcript;
-        if (toGame < 0 || text.size() == answered || text.back() == '\n') {
+        const std::string& text = process.Output();
+        if (!inputOpen || text.size() == answered || text.back() == '\n') {
             continue;
         }
         // The question is the last line of what came since the last answer.
@@ -206,34 +152,24 @@ PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& p
             continue;  // the rest of the line is still on its way
         }
         answered = text.size();
-        const bool give_up = player.Tries() > 64;  // no answer of ours is taken here
-        if (give_up || (policy.answerLimit >= 0 && game.answers >= policy.answerLimit)) {
-            close(toGame);
-            toGame = -1;
+        const bool giveUp = player.Tries() > 64;  // no answer of ours is taken here
+        if (giveUp || (policy.answerLimit >= 0 && game.answers >= policy.answerLimit) ||
+            !process.Write(player.Answer(ask, text) + "\n")) {
+            process.CloseInput();
+            inputOpen = false;
             continue;
         }
-        const std::string answer = player.Answer(ask, text) + "\n";
         ++game.answers;
-        if (write(toGame, answer.data(), answer.size()) < 0) {
-            close(toGame);
-            toGame = -1;
+    }
+    game.status = process.Finish(std::max(msLeft(), 1));
+    game.timedOut = game.status == -1 && msLeft() <= 0;
+    game.transcript = process.Output();
+    game.errors = process.Errors();
+    game.peakKilobytes = process.PeakKilobytes();
+    for (const char* result : {"You win!", "You lose!"}) {
+        for (size_t at = game.transcript.find(result); at != std::string::npos; at = game.transcript.find(result, at + 1)) {
+            ++game.results;
         }
-    }
-    if (toGame >= 0) {
-        close(toGame);
-    }
-    close(out[0]);
-    close(err[0]);
-    int raw = 0;
-    rusage usage{};
-    wait4(pid, &raw, 0, &usage);
-    game.peakKilobytes = usage.ru_maxrss;
-    game.status = !game.timedOut && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    for (size_t at = 0; (at = game.transcript.find("You win!", at)) != std::string::npos; ++at) {
-        ++game.results;
-    }
-    for (size_t at = 0; (at = game.transcript.find("You lose!", at)) != std::string::npos; ++at) {
-        ++game.results;
     }
     return game;
 }

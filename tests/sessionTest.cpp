@@ -162,7 +162,7 @@ TEST(SessionTest, EndOfInputEndsTheGameQuietlyAtAnyQuestionOrPause)
 // waits for its answer; a question left in a buffer makes the wait time out.
 TEST(SessionTest, EveryQuestionReachesAPipeBeforeTheGameWaits)
 {
-    PipedGame game(1000, "/usr/bin:/bin");
+    GameProcess game({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=1000", "PATH=/usr/bin:/bin"});
     const std::pair<const char*, const char*> exchanges[] = {
         {"instructions? y or n: ", "n\n"},
         {"Enter 1 or 2: ", "x\n"},
@@ -201,7 +201,7 @@ TEST(SessionTest, BoardsAreClearedWithoutStartingAProcess)
         chmod(path.c_str(), 0755);
     }
 
-    PipedGame game(1000, dir);
+    GameProcess game({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=1000", "PATH=" + dir});
     game.Write(ReadTestData("round-as-player1.in"));
     EXPECT_EQ(game.Finish(), 0);
     EXPECT_EQ(game.Errors(), "");

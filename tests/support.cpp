@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -8,7 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,86 +85,80 @@ std::string RunWithInput(const std::string& input, const std::function<void()>& 
     return printed;
 }
 
-RunResult RunGame(const std::string& input, std::time_t clock)
-{
-    const std::string inPath = TempPath("qir-in");
-    const std::string outPath = TempPath("qir-out");
-    WriteFile(inPath, input);
-    const std::string command = "QIR_TEST_CLOCK=" + std::to_string(clock) + " timeout 20 " QIR_FIXED_CLOCK_EXE " <" +
-                                inPath + " >" + outPath;
-    const int raw = std::system(command.c_str());
-    RunResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(outPath)};
-    std::remove(inPath.c_str());
-    std::remove(outPath.c_str());
-    return result;
-}
-
-PipedGame::PipedGame(std::time_t clock, const std::string& path) : errPath_(TempPath("qir-err"))
+GameProcess::GameProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment)
 {
     std::signal(SIGPIPE, SIG_IGN);  // a game that has ended must not take the tests with it
-    int toGame[2];
-    int fromGame[2];
-    if (pipe(toGame) != 0 || pipe(fromGame) != 0) {
+    int toGame[2], fromGame[2], errors[2];
+    if (pipe(toGame) != 0 || pipe(fromGame) != 0 || pipe(errors) != 0) {
         ADD_FAILURE() << "cannot open the pipes";
         return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toGame[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromGame[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_TRUNC, 0600);
-    for (const int fd : {toGame[0], toGame[1], fromGame[0], fromGame[1]}) {
-        posix_spawn_file_actions_addclose(&actions, fd);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(toGame[0], 0);
+        dup2(fromGame[1], 1);
+        dup2(errors[1], 2);
+        for (const int fd : {toGame[0], toGame[1], fromGame[0], fromGame[1], errors[0], errors[1]}) {
+            close(fd);
+        }
+        std::vector<std::string> entries = environment;
+        for (std::string& entry : entries) {
+            putenv(entry.data());
+        }
+        std::vector<char*> argv;
+        for (const std::string& arg : command) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
     }
-    std::string clockVar = "QIR_TEST_CLOCK=" + std::to_string(clock);
-    std::string pathVar = "PATH=" + path;
-    char exe[] = QIR_FIXED_CLOCK_EXE;
-    char* argv[] = {exe, nullptr};
-    char* env[] = {clockVar.data(), pathVar.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, exe, &actions, nullptr, argv, env) != 0) {
-        ADD_FAILURE() << "cannot start " << exe;
-    }
-    posix_spawn_file_actions_destroy(&actions);
     pid_ = pid;
     close(toGame[0]);
     close(fromGame[1]);
+    close(errors[1]);
     in_ = toGame[1];
     out_ = fromGame[0];
+    err_ = errors[0];
 }
 
-PipedGame::~PipedGame()
+GameProcess::~GameProcess()
 {
     if (pid_ > 0) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    for (const int fd : {in_, out_}) {
+    for (const int fd : {in_, out_, err_}) {
         if (fd >= 0) {
             close(fd);
         }
     }
-    std::remove(errPath_.c_str());
 }
 
-// Waits up to `timeoutMs` for output and appends what came; false on timeout
-// or once the game has closed its output.
-bool PipedGame::ReadSome(int timeoutMs)
+bool GameProcess::ReadSome(int timeoutMs)
 {
-    pollfd ready{out_, POLLIN, 0};
-    if (out_ < 0 || poll(&ready, 1, timeoutMs) <= 0) {
+    pollfd ready[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    if ((out_ < 0 && err_ < 0) || poll(ready, 2, std::max(timeoutMs, 0)) <= 0) {
         return false;
     }
-    char chunk[4096];
-    const ssize_t n = read(out_, chunk, sizeof chunk);
-    if (n <= 0) {
-        return false;
+    for (pollfd& stream : ready) {
+        if (stream.fd < 0 || (stream.revents & (POLLIN | POLLHUP)) == 0) {
+            continue;
+        }
+        char chunk[65536];
+        const ssize_t n = read(stream.fd, chunk, sizeof chunk);
+        const bool isOutput = stream.fd == out_;
+        if (n > 0) {
+            (isOutput ? output_ : errors_).append(chunk, static_cast<size_t>(n));
+        } else {
+            close(stream.fd);
+            (isOutput ? out_ : err_) = -1;
+        }
     }
-    output_.append(chunk, static_cast<size_t>(n));
     return true;
 }
 
-bool PipedGame::ReadUntil(const std::string& text, int timeoutMs)
+bool GameProcess::ReadUntil(const std::string& text, int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -173,46 +168,54 @@ bool PipedGame::ReadUntil(const std::string& text, int timeoutMs)
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !ReadSome(static_cast<int>(left.count()))) {
+        if (left.count() <= 0 || out_ < 0 || !ReadSome(static_cast<int>(left.count()))) {
             return false;
         }
     }
 }
 
-void PipedGame::Write(const std::string& text)
+bool GameProcess::Write(const std::string& text)
 {
-    if (in_ >= 0 && write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        ADD_FAILURE() << "the game did not take its input";
-    }
+    return in_ >= 0 && write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
-int PipedGame::Finish(int timeoutMs)
+void GameProcess::CloseInput()
 {
     if (in_ >= 0) {
         close(in_);
         in_ = -1;
     }
-    while (ReadSome(timeoutMs)) {
-    }
+}
+
+int GameProcess::Finish(int timeoutMs)
+{
+    CloseInput();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto left = [&] {
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+    };
+    while ((out_ >= 0 || err_ >= 0) && left() > 0 && ReadSome(left())) {
+    }
     int raw = 0;
-    pid_t done = 0;
-    while (pid_ > 0 && (done = waitpid(pid_, &raw, WNOHANG)) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
+    rusage usage{};
+    while (pid_ > 0 && wait4(pid_, &raw, WNOHANG, &usage) == 0) {
+        if (left() <= 0) {
             return -1;  // the destructor kills it
         }
-        usleep(10000);
-    }
-    if (done != pid_) {
-        return -1;
+        usleep(1000);
     }
     pid_ = -1;
+    peakKilobytes_ = usage.ru_maxrss;
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::string PipedGame::Errors() const
+RunResult RunGame(const std::string& input, std::time_t clock)
 {
-    return Slurp(errPath_);
+    GameProcess game({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=" + std::to_string(clock)});
+    game.Write(input);
+    const int status = game.Finish(20000);
+    return {status, game.Output()};
 }
 
 std::string ReadTestData(const std::string& name)

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -18,44 +19,49 @@ inline const std::string kClear = "\033[H\033[2J";
 // everything it printed. Running out of input inside fails the test run.
 std::string RunWithInput(const std::string& input, const std::function<void()>& piece);
 
+// The game as a separate process on the far side of three pipes, driven one
+// answer at a time as a program would drive it. Every wait gives up after its
+// timeout, so a game that waits without showing its question fails the test
+// instead of hanging it.
+class GameProcess {
+public:
+    // Starts `command` with `environment` (NAME=value entries) added to ours.
+    GameProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment);
+    ~GameProcess();  // kills the game if it is still running
+    GameProcess(const GameProcess&) = delete;
+    GameProcess& operator=(const GameProcess&) = delete;
+
+    // Waits up to `timeoutMs` for output or errors and keeps what came; false
+    // on timeout or once the game has closed both.
+    bool ReadSome(int timeoutMs);
+    // Reads on until `text` appears in the output not consumed by an earlier call.
+    bool ReadUntil(const std::string& text, int timeoutMs = 5000);
+    bool Write(const std::string& text);  // false once the game no longer reads
+    void CloseInput();
+    // Ends the input, reads the rest and returns the exit status; -1 when the
+    // game had to be killed.
+    int Finish(int timeoutMs = 5000);
+    const std::string& Output() const { return output_; }
+    const std::string& Errors() const { return errors_; }
+    long PeakKilobytes() const { return peakKilobytes_; }
+
+private:
+    int pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    std::string output_;
+    std::string errors_;
+    size_t seen_ = 0;
+    long peakKilobytes_ = 0;
+};
+
 struct RunResult {
     int status;
     std::string output;
 };
-// Runs the whole game (the qir executable, with the test clock) as a player
-// on the other end of a pipe would.
+// Runs the whole game (with the test clock) on a script of answers.
 RunResult RunGame(const std::string& input, std::time_t clock = 1000);
-
-// The game on the far side of three pipes, driven one answer at a time as a
-// program would drive it. Every wait gives up after its timeout, so a game that
-// waits without showing its question fails the test instead of hanging it.
-class PipedGame {
-public:
-    // Starts the game with the test clock and `path` as its only PATH.
-    PipedGame(std::time_t clock, const std::string& path);
-    ~PipedGame();  // kills the game if it is still running
-    PipedGame(const PipedGame&) = delete;
-    PipedGame& operator=(const PipedGame&) = delete;
-
-    // Reads on until `text` appears in the output not consumed by an earlier
-    // call; false when it has not appeared within the timeout.
-    bool ReadUntil(const std::string& text, int timeoutMs = 5000);
-    void Write(const std::string& text);
-    // Ends the input, reads the rest of the output and returns the exit
-    // status; -1 when the game had to be killed.
-    int Finish(int timeoutMs = 5000);
-    const std::string& Output() const { return output_; }
-    std::string Errors() const;  // what the game wrote to stderr
-
-private:
-    bool ReadSome(int timeoutMs);
-    int pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    std::string errPath_;
-    std::string output_;
-    size_t seen_ = 0;
-};
 
 // Reads a file of the test data folder.
 std::string ReadTestData(const std::string& name);
