@@ -62,6 +62,17 @@ int AskUnitId(const char* prompt, const char* retry, const std::function<bool(in
     }
 }
 
+// Ends a step that has nothing left to do: its message, then a pause.
+bool NothingLeft(int count, const char* message)
+{
+    if (count > 0) {
+        return false;
+    }
+    std::printf("%s", message);
+    WaitForReturn();
+    return true;
+}
+
 void WaitForReturn()
 {
     std::fflush(stdout);

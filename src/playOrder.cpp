@@ -34,33 +34,15 @@ static void InitiateCombatResolution()
     WaitForReturn();
 }
 
-static void ComputerPlacement()
+// Dravik plays the Simple strategy of a step, Quelby the Smart one.
+static void ComputerStep(void (*simple)(), void (*smart)(), CheckedStep step)
 {
     if (gDiffLevel == 'd') {
-        SimpleAIPlacement();
+        simple();
     } else {
-        SmartAIPlacement();
+        smart();
     }
-    QIR_CHECK_STEP(kPlacementStep);
-}
-
-static void ComputerAssignAtt()
-{
-    if (gDiffLevel == 'd') {
-        SimpleAIAssignAtt();
-    } else {
-        SmartAIAssignAtt();
-    }
-    QIR_CHECK_STEP(kAttackStep);
-}
-
-static void ComputerAssignDef()
-{
-    if (gDiffLevel == 'd') {
-        SimpleAIAssignDef();
-    } else {
-        SmartAIAssignDef();
-    }
+    QIR_CHECK_STEP(step);
 }
 
 // The defender reinforces first; the two alternate until two calls in a row
@@ -103,8 +85,7 @@ static void HumanAttacks(int round)
         return;
     }
     Pause("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round);
-    ComputerAssignDef();
-    QIR_CHECK_STEP(kDefenseStep);
+    ComputerStep(SimpleAIAssignDef, SmartAIAssignDef, kDefenseStep);
     std::printf("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
     PlyrAttFocus();
     QIR_CHECK_STEP(kFocusStep);
@@ -148,7 +129,7 @@ int PlayPhases(int round)
         DrawBoard(2);
         PlyrPlacement();
         QIR_CHECK_STEP(kPlacementStep);
-        ComputerPlacement();
+        ComputerStep(SimpleAIPlacement, SmartAIPlacement, kPlacementStep);
         std::printf("Starting round %d, Combat phase, step 1: Attack\n", round);
         HumanAttacks(round);
         if (Winner() != -1) {
@@ -157,14 +138,14 @@ int PlayPhases(int round)
         std::printf("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
                     OpponentName());
         WaitForReturn();
-        ComputerAssignAtt();
+        ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
         ComputerAttacks(round);
     } else {
-        ComputerPlacement();
+        ComputerStep(SimpleAIPlacement, SmartAIPlacement, kPlacementStep);
         PlyrPlacement();
         QIR_CHECK_STEP(kPlacementStep);
         Pause("Starting round %d, Combat phase, step 1: Attack. Press Return/Enter to continue: ", round);
-        ComputerAssignAtt();
+        ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
         ComputerAttacks(round);
         if (Winner() != -1) {
             return Winner();

@@ -7,9 +7,8 @@ void PlyrAssignAtt()
 {
     PlayerInfo& human = player[giPlayerNum];
     for (;;) {
-        if (human.iAttNum <= 0) {
-            std::printf("You do not have any attack units available.  Press Return/Enter to continue.");
-            WaitForReturn();
+        if (NothingLeft(human.iAttNum,
+                        "You do not have any attack units available.  Press Return/Enter to continue.")) {
             return;
         }
         std::printf("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");

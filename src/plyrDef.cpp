@@ -8,9 +8,8 @@ void PlyrAssignDef()
 {
     PlayerInfo& human = player[giPlayerNum];
     for (;;) {
-        if (human.iDefNum <= 0) {
-            std::printf("You do not have any defense units available.  Press Return/Enter to continue.");
-            WaitForReturn();
+        if (NothingLeft(human.iDefNum,
+                        "You do not have any defense units available.  Press Return/Enter to continue.")) {
             return;
         }
         std::printf("Would you like to assign a defense unit to defend, or finish this step? Enter d or f: ");

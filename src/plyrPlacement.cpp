@@ -69,9 +69,8 @@ void PlyrPlacement()
 {
     PlayerInfo& human = player[giPlayerNum];
     for (;;) {
-        if (human.iResNum <= 0) {
-            std::printf("You do not have any units in your Reserves.  Press Return/Enter to move on.");
-            WaitForReturn();
+        if (NothingLeft(human.iResNum,
+                        "You do not have any units in your Reserves.  Press Return/Enter to move on.")) {
             return;
         }
         std::printf("Would you like to place any units on the field? y or n: ");

@@ -48,6 +48,7 @@ char AskChoice(const char* allowed, const char* retry);
 int ReadPowerAnswer();
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
 void WaitForReturn();
+bool NothingLeft(int count, const char* message);
 void ClearScreen();
 [[noreturn]] void EndOfInput();
 
@@ -124,7 +125,7 @@ enum CheckedStep { kStartStep, kDiceStep, kPlacementStep, kAttackStep, kDefenseS
 void CheckRecords(CheckedStep step);
 #define QIR_CHECK_STEP(step) CheckRecords(step)
 #else
-#define QIR_CHECK_STEP(step) static_cast<void>(0)
+#define QIR_CHECK_STEP(step) static_cast<void>(step)
 #endif
 
 // The computer's steps.
