@@ -144,7 +144,7 @@ void InsertNode(int playerIdx, int col, int power, int row)
     CountNewUnit(playerIdx, row, q);
 }
 
-// Unlinks the node at position col and returns it with the node before it.
+// Unlinks the node at position col and returns it.
 static UnitNode* Unlink(UnitNode*& head, int col)
 {
     if (col == 0) {
@@ -159,16 +159,12 @@ static UnitNode* Unlink(UnitNode*& head, int col)
 }
 
 // Links node in at position pos of a row whose columns are still numbered as
-// before the unlink (one column, from, is missing).
-static void LinkAtPosition(UnitNode*& head, UnitNode* node, int pos, int from)
+// before the unlink (column `from` is missing). pos is never 0: a moved
+// attacker always stands behind the defender it joins.
+static void LinkAtPosition(UnitNode* head, UnitNode* node, int pos, int from)
 {
-    // The node that will stand before it: position pos-1 after the move.
+    // The node that will stand before it, by its column before the move.
     const int prevOldCol = pos - 1 < from ? pos - 1 : pos;
-    if (pos == 0) {
-        node->pNext = head;
-        head = node;
-        return;
-    }
     LinkAfter(NodeAt(head, prevOldCol), node);
 }
 
