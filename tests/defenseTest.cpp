@@ -13,25 +13,6 @@ const std::string kWhich =
 const std::string kRefused = "That is not a valid \"Attacking\" row Unit ID.\nMake sure to look at your opponent's "
                              "units in the \"Attacking\" row, not the \"Att Units\" row.\n" + kWhich;
 
-// What the player reads: the output with every board shown as '#'.
-std::string Dialogue(std::string out)
-{
-    const std::string lastLine = "Power " + std::to_string(giFullPower) + ": ";
-    for (size_t board; (board = out.find(kClear)) != std::string::npos;) {
-        out.replace(board, out.find('\n', out.find(lastLine, board)) + 1 - board, "#");
-    }
-    return out;
-}
-
-// Player 1 commits these Powers as the attack step does.
-void Attack(const std::vector<int>& powers)
-{
-    for (const int power : powers) {
-        ++player[0].iAttNum;
-        InsertNode(0, player[0].iCurAttNum, power, 0);
-    }
-}
-
 class DefenseTest : public GameTest {
 protected:
     // The human attacks as Player 1; the computer defends with these Def
@@ -46,7 +27,7 @@ protected:
         Ai().iDefNum = std::accumulate(def.begin(), def.end(), 0);
         Ai().iRes = res;
         Ai().iResNum = std::accumulate(res.begin(), res.end(), 0);
-        Attack(attack);
+        Commit(0, attack);
         const std::string out = RunWithInput("", level == 'd' ? SimpleAIAssignDef : SmartAIAssignDef);
         EXPECT_EQ(Dialogue(out), std::string("#") + OpponentName() + "'s defense phase is complete\n");
     }
@@ -55,7 +36,7 @@ protected:
 TEST_F(DefenseTest, HumanTeamsUpAndColumnsShift)
 {
     NewGame(1, 6, 'd');
-    Attack({3, 4});  // the computer attacks in 'A' and 'B'
+    Commit(0, {3, 4});  // the computer attacks in 'A' and 'B'
     SetCounts(Human().iDef, Human().iDefNum, {1, 1, 0, 0, 1});
     EXPECT_EQ(RunWithInput("f\n", PlyrAssignDef), kAsk);  // no run-out message
     EXPECT_EQ(Human().iDefNum, 3);

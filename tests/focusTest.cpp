@@ -29,37 +29,15 @@ std::string Refocused(char from, char to)
            "!\nNote that attackers/defenders may be shifted left after moving to fill in empty columns\n";
 }
 
-// What the player reads: the output with every board shown as '#'.
-std::string Dialogue(std::string out)
-{
-    const std::string lastLine = "Power " + std::to_string(giFullPower) + ": ";
-    for (size_t board; (board = out.find(kClear)) != std::string::npos;) {
-        out.replace(board, out.find('\n', out.find(lastLine, board)) + 1 - board, "#");
-    }
-    return out;
-}
-
 // Player 1's Attacking row / Player 2's Defending row.
 std::string Pairing() { return RowText(player[0].pAttHead) + " / " + RowText(player[1].pDefHead); }
 
 class FocusTest : public GameTest {
 protected:
-    // A fresh Quelby game with empty Reserves: Player 1 (the human when
-    // humanAttacks) commits these Powers, Player 2 sets a defender of Power p
-    // against column c for every pair {c, p}.
+    // Player 1 (the human when humanAttacks) attacks; see GameTest::Fight.
     void Fight(bool humanAttacks, const std::vector<int>& attack, const std::vector<std::pair<int, int>>& defend)
     {
-        FreeAllRows();
-        NewGame(humanAttacks ? 0 : 1, 4, 'q');
-        SetCounts(Ai().iRes, Ai().iResNum, {});
-        for (const int power : attack) {
-            ++player[0].iAttNum;
-            InsertNode(0, player[0].iCurAttNum, power, 0);
-        }
-        for (const auto& [col, power] : defend) {
-            ++player[1].iDefNum;
-            InsertNode(1, col, power, 1);
-        }
+        GameTest::Fight(humanAttacks ? 0 : 1, 0, attack, defend);
     }
 };
 

@@ -24,35 +24,8 @@ std::string Menu(const std::string& options)
     return "What would you like to do?\n" + options + "Enter one of the letters in parentheses from above: ";
 }
 
-// What the player reads: the output with every board shown as '#'.
-std::string Dialogue(std::string out)
-{
-    const std::string lastLine = "Power " + std::to_string(giFullPower) + ": ";
-    for (size_t board; (board = out.find(kClear)) != std::string::npos;) {
-        out.replace(board, out.find('\n', out.find(lastLine, board)) + 1 - board, "#");
-    }
-    return out;
-}
-
 class ReinforceTest : public GameTest {
 protected:
-    // A fresh game (the computer's Reserves empty): `attacker` commits these
-    // Powers, the other player defends column c with Power p for every {c, p}.
-    void Fight(int humanIdx, int attacker, const std::vector<int>& attack,
-               const std::vector<std::pair<int, int>>& defend)
-    {
-        FreeAllRows();
-        NewGame(humanIdx, 4, 'q');
-        SetCounts(Ai().iRes, Ai().iResNum, {});
-        for (const int power : attack) {
-            ++player[attacker].iAttNum;
-            InsertNode(attacker, player[attacker].iCurAttNum, power, 0);
-        }
-        for (const auto& [col, power] : defend) {
-            ++player[1 - attacker].iDefNum;
-            InsertNode(1 - attacker, col, power, 1);
-        }
-    }
     // One turn of the exchange: what the player reads; the result goes to `result`.
     std::string Turn(const std::string& input, int (*step)(bool), bool defending)
     {

@@ -232,6 +232,36 @@ void GameTest::NewGame(int humanIdx, int fullPower, char level)
     InitStorage();
 }
 
+void GameTest::Fight(int humanIdx, int attacker, const std::vector<int>& attack,
+                     const std::vector<std::pair<int, int>>& defend)
+{
+    FreeAllRows();
+    NewGame(humanIdx, 4, 'q');
+    SetCounts(Ai().iRes, Ai().iResNum, {});
+    Commit(attacker, attack);
+    for (const auto& [col, power] : defend) {
+        ++player[1 - attacker].iDefNum;
+        InsertNode(1 - attacker, col, power, 1);
+    }
+}
+
+void Commit(int who, const std::vector<int>& powers)
+{
+    for (const int power : powers) {
+        ++player[who].iAttNum;
+        InsertNode(who, player[who].iCurAttNum, power, 0);
+    }
+}
+
+std::string Dialogue(std::string out)
+{
+    const std::string lastLine = "Power " + std::to_string(giFullPower) + ": ";
+    for (size_t board; (board = out.find(kClear)) != std::string::npos;) {
+        out.replace(board, out.find('\n', out.find(lastLine, board)) + 1 - board, "#");
+    }
+    return out;
+}
+
 void GameTest::TearDown()
 {
     FreeAllRows();

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -66,10 +67,21 @@ RunResult RunGame(const std::string& input, std::time_t clock = 1000);
 // Reads a file of the test data folder.
 std::string ReadTestData(const std::string& name);
 
+// What the player reads: the output with every board shown as '#'.
+std::string Dialogue(std::string out);
+
+// Player `who` commits these Powers to its Attacking row as the attack step does.
+void Commit(int who, const std::vector<int>& powers);
+
 // A fresh game without the setup dialogue; the rows are freed after each test.
 class GameTest : public ::testing::Test {
 protected:
     void NewGame(int humanIdx, int fullPower, char level);
+    // A fresh Quelby game at maximum Power 4 with the computer's Reserves
+    // empty: `attacker` commits these Powers, and the other player sets a
+    // defender of Power p against column c for every pair {c, p}.
+    void Fight(int humanIdx, int attacker, const std::vector<int>& attack,
+               const std::vector<std::pair<int, int>>& defend);
     void TearDown() override;
     PlayerInfo& Human() { return player[giPlayerNum]; }
     PlayerInfo& Ai() { return player[giAINum]; }
