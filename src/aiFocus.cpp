@@ -46,18 +46,8 @@ void AIAttFocus()
     const PlayerInfo& ai = player[giAINum];
     const PlayerInfo& human = player[giPlayerNum];
 
-    int undefended = 0;
     int undefendedPower = 0;
-    if (human.iCurDefNum > 0) {
-        const UnitNode* a = ai.pAttHead;
-        const UnitNode* d = human.pDefHead;
-        for (; a != nullptr && d != nullptr; StepPair(a, d)) {
-            if (d->iPower == 0) {
-                ++undefended;
-                undefendedPower += a->iPower;
-            }
-        }
-    }
+    int undefended = UndefendedAttackers(giAINum, undefendedPower);
     if (undefended == 0) {
         std::printf("%s does not have the option to refocus\n", OpponentName());
         return;

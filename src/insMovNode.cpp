@@ -18,6 +18,27 @@ int GroupPower(const UnitNode* from, int leaderCol)
     return total;
 }
 
+// The attackers that face an empty slot, counted only when the defender has
+// set any defender at all (otherwise there is nothing to refocus onto); their
+// Power is added to `power`.
+int UndefendedAttackers(int attacker, int& power)
+{
+    const int defender = attacker == 0 ? 1 : 0;
+    int count = 0;
+    if (player[defender].iCurDefNum <= 0) {
+        return 0;
+    }
+    const UnitNode* a = player[attacker].pAttHead;
+    const UnitNode* d = player[defender].pDefHead;
+    for (; a != nullptr && d != nullptr; StepPair(a, d)) {
+        if (d->iPower == 0) {
+            ++count;
+            power += a->iPower;
+        }
+    }
+    return count;
+}
+
 void FreeRow(UnitNode*& head)
 {
     while (head != nullptr) {

@@ -22,16 +22,8 @@ void PlyrAttFocus()
 
     // Counted once: a refocused attacker still faces its empty slot and may be
     // chosen again, but every refocus uses one up.
-    int count = 0;
-    if (ai.iCurDefNum > 0) {
-        const UnitNode* a = human.pAttHead;
-        const UnitNode* d = ai.pDefHead;
-        for (; a != nullptr && d != nullptr; StepPair(a, d)) {
-            if (d->iPower == 0) {
-                ++count;
-            }
-        }
-    }
+    int power = 0;
+    int count = UndefendedAttackers(giPlayerNum, power);
 
     while (count > 0) {
         std::printf("You have %d attacker(s) you may refocus.\n"

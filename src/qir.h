@@ -94,6 +94,7 @@ void StepPair(Node*& a, Node*& b)
 void InsertNode(int playerIdx, int col, int power, int row);
 void MoveNode(int attacker, int fromCol, int toCol);
 int GroupPower(const UnitNode* from, int leaderCol);
+int UndefendedAttackers(int attacker, int& power);
 void FreeRow(UnitNode*& head);
 void FreeAllRows();
 
