@@ -32,17 +32,19 @@ Ask Classify(const std::string& line)
         {"(a, d or b): ", Ask::Kind},                  {"Enter a or f: ", Ask::Attack},
         {"Enter d or f: ", Ask::Defend},               {"Enter r or f: ", Ask::Focus},
         {"in parentheses from above: ", Ask::Menu},    {"play again? y or n: ", Ask::Again},
-        {"Type a number 1-", Ask::Power},              {"to attack: ", Ask::Power},
-        {"to defend: ", Ask::Power},                   {"row: ", Ask::UnitId},
-        {"(A-Z): ", Ask::UnitId},
+        {"to attack: ", Ask::Power},                   {"to defend: ", Ask::Power},
+        {"row: ", Ask::UnitId},                        {"(A-Z): ", Ask::UnitId},
     };
     if (line.find("Press Return/Enter") != std::string::npos &&
         (EndsWith(line, ": ") || EndsWith(line, "."))) {
         return Ask::Pause;
     }
+    // The Reserve Power question ends in the game's maximum Power.
+    if (line.find("Type a number 1-") != std::string::npos && EndsWith(line, ": ")) {
+        return Ask::Power;
+    }
     for (const Tail& t : kTails) {
-        if (EndsWith(line, t.text) || (t.ask == Ask::Power && line.find(t.text) != std::string::npos &&
-                                       EndsWith(line, ": "))) {
+        if (EndsWith(line, t.text)) {
             return t.ask;
         }
     }
