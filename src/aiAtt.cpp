@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The computer's attack: Dravik always commits every Att Unit; Quelby weighs
 // both sides and commits all or nothing.
 #include <cstdio>

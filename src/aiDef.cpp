@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The computer's defense: Dravik answers every attacker it can match and
 // blocks the rest; Quelby also counts on its Reserves, blocks only when its
 // Bases are at stake, and tops up weak groups.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The computer's attack focus: undefended attackers back up a fight that the
 // attacker there cannot win even with every Reserve unit, while enough of
 // them stay on the Bases.

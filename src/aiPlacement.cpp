@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The computer's placement: Dravik deals its Reserves out in a rotation,
 // Quelby places in three stages against what the human holds.
 #include <cstdio>

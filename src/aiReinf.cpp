@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The computer's reinforcement: every unit that would lose its fight is
 // reinforced from the Reserves, or else powered up by a Base when defending,
 // or backed by advancing Def Units when attacking.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Combat resolution: every column's fight is settled, Bases fall to
 // unopposed attackers, and the survivors go back to the field.
 #include <algorithm>

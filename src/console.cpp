@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console: every answer the game reads and every pause goes through here,
 // so the end of input is handled in one place.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board: both players' Bases, units and rows, and the human's Reserves.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Attacking and Defending rows: adding units to a pairing and moving an
 // attacker onto another column's fight, with columns and groups kept whole.
 #include "qir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qir: one game after another until the player declines another.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The order of a round: dice, placement, then each player's attack in turn.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The human's attack: Att Units are committed to the Attacking row one by one.
 #include <cstdio>
 

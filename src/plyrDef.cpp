@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The human's defense: Def Units are set against the computer's attackers,
 // alone or teamed up against one attacker.
 #include <cstdio>

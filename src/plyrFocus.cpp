@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The human's attack focus: attackers that nobody opposes may join the fight
 // against one of the computer's defenders instead of striking a Base.
 #include <cstdio>

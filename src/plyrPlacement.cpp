@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The human's placement: units go from the Reserves onto the field, one at a time.
 #include <cstdio>
 

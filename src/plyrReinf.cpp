@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The human's reinforcement: Reserve units raise a fighting unit's Power, a
 // Base can be sacrificed for a one-combat Power-up, and Def Units can advance
 // into the attack. Each call ends with Pass or Finish.

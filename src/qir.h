@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qir: the records, the globals and every function of the game.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Setup: the records and settings of a game, the greeting and the rules.
 #include <cstdio>
 

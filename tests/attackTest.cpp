@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attack assignment: the human's dialogue and both computer procedures.
 #include "support.h"
 

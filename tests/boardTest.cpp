@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board: whole text at the start of a game, and the paired row texts.
 #include <sstream>
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Combat resolution: fights settled by Power, Bases lost, survivors returned.
 #include "support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Defense: the human's dialogue and both computer procedures.
 #include <numeric>
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tests' clock. The dice are seeded from the calendar time, so a clock
 // that stands still gives a scripted session the same dice on every run.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attack focus: the human's dialogue and the computer's procedure.
 #include <numeric>
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Long play: one process plays fifty games in a row through the play-again
 // question. It must free everything it takes (valgrind finds nothing lost and
 // nothing still reachable at exit) and must not grow from game to game.

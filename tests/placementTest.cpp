@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Placement: the human's dialogue and both computer procedures.
 #include "support.h"
 

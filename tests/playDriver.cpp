@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playDriver.h"
 
 #include <algorithm>

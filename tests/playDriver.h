@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scripted player: runs the game as a separate process and answers each
 // question as it appears, from a seeded choice of sensible moves, mixed with
 // junk on request. The same seed plays the same game.

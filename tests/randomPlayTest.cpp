@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Random play: thousands of generated input streams, sensible answers mixed
 // with junk, each cut off at an arbitrary point, fed to the real game. Every
 // run must end by itself, cleanly, and many must reach a win or a loss.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record check of the test builds: after every step of a round the
 // records must still describe one consistent game. A broken rule is reported
 // on stderr and ends the run, so no scripted game can pass over it.

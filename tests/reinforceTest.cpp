@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reinforcement: the human's menu and the computer's procedure.
 #include <numeric>
 #include <utility>

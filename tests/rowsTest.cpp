@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inserting and moving units in the paired rows: columns, targets, groups, counters.
 #include <vector>
 

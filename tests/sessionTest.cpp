@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Recorded play: whole sessions of the game, typed from a script and compared
 // with the transcript they must print. tests/data/<name>.in holds what the
 // player types, tests/data/<name>.out everything the game prints, byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for the tests: scripted input, captured output, fresh games.
 #pragma once
 

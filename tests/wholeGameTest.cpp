@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole games, played to a win or a loss by the scripted player at both
 // levels and in both player orders. The test build of the game checks its
 // records after every step and stops at the first broken rule.
