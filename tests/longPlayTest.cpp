@@ -35,7 +35,7 @@ TEST(LongPlay, FiftyGamesUnderValgrindLeaveNothingBehind)
                                       "--errors-for-leak-kinds=all", "--error-exitcode=3", QIR_EXE},
                                      FiftyGames());
     EXPECT_EQ(game.results, 50);
-    EXPECT_EQ(game.status, 0) << game.errors;
+    EXPECT_EQ(game.status, 0) << game.report;
     EXPECT_EQ(game.errors, "");
 }
 

@@ -165,10 +165,15 @@ PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& p
         ++game.answers;
     }
     game.status = process.Finish(std::max(msLeft(), 1));
-    game.timedOut = game.status == -1 && msLeft() <= 0;
+    game.timedOut = process.End().timedOut;
+    game.signal = process.End().signal;
     game.transcript = process.Output();
     game.errors = process.Errors();
     game.peakKilobytes = process.PeakKilobytes();
+    game.input = process.Input();
+    if (game.status != 0 || !game.errors.empty()) {
+        game.report = process.Report();
+    }
     for (const char* result : {"You win!", "You lose!"}) {
         for (size_t at = game.transcript.find(result); at != std::string::npos; at = game.transcript.find(result, at + 1)) {
             ++game.results;

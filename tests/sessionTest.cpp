@@ -57,7 +57,7 @@ std::string FirstDifference(const std::string& expected, const std::string& prin
 void ExpectSession(const std::string& name, std::time_t clock)
 {
     const RunResult run = RunGame(ReadTestData(name + ".in"), clock);
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 0) << run.report;
     if (std::getenv("QIR_REGENERATE") != nullptr) {
         std::ofstream(std::string(QIR_TEST_DATA) + "/" + name + ".out", std::ios::binary) << run.output;
         GTEST_SKIP() << "rewrote " << name << ".out: review every line of it before keeping it";
@@ -149,7 +149,7 @@ TEST(SessionTest, EndOfInputEndsTheGameQuietlyAtAnyQuestionOrPause)
             end = script.find('\n', end) + 1;
         }
         const RunResult run = RunGame(script.substr(0, end) + cut.tail, cut.clock);
-        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.status, 0) << run.report;
         ASSERT_FALSE(run.output.empty());
         EXPECT_EQ(run.output.back(), '\n');
         const std::string shown = run.output.substr(0, run.output.size() - 1);
@@ -182,7 +182,7 @@ TEST(SessionTest, EveryQuestionReachesAPipeBeforeTheGameWaits)
         game.Write(answer);
     }
     ASSERT_TRUE(game.ReadUntil("Enter a or f: "));
-    EXPECT_EQ(game.Finish(), 0);
+    EXPECT_EQ(game.Finish(), 0) << game.Report();
     EXPECT_TRUE(game.Output().ends_with("Enter a or f: \n"));
     EXPECT_EQ(game.Errors(), "");
 }
@@ -204,7 +204,7 @@ TEST(SessionTest, BoardsAreClearedWithoutStartingAProcess)
 
     GameProcess game({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=1000", "PATH=" + dir});
     game.Write(ReadTestData("round-as-player1.in"));
-    EXPECT_EQ(game.Finish(), 0);
+    EXPECT_EQ(game.Finish(), 0) << game.Report();
     EXPECT_EQ(game.Errors(), "");
     EXPECT_NE(access(mark.c_str(), F_OK), 0) << "the game started a process";
 

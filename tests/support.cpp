@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -86,16 +89,49 @@ std::string RunWithInput(const std::string& input, const std::function<void()>& 
     return printed;
 }
 
+std::string ProcessEnd::Describe() const
+{
+    if (timedOut) {
+        return "did not end in time and was killed";
+    }
+    if (signal != 0) {
+        return "ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+    }
+    if (exitCode < 0) {
+        return "ended in a way the harness could not read";
+    }
+    return "exited with status " + std::to_string(exitCode);
+}
+
+std::string LastLines(const std::string& text, int lines)
+{
+    size_t at = text.size();
+    for (int i = 0; i <= lines && at != std::string::npos && at > 0; ++i) {
+        at = text.rfind('\n', at - 1);
+    }
+    return at == std::string::npos ? text : text.substr(at + 1);
+}
+
+std::string KeepInput(const std::string& name, const std::string& input)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / ("qir-" + name + ".in")).string();
+    WriteFile(path, input);
+    return path;
+}
+
 GameProcess::GameProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment)
 {
     std::signal(SIGPIPE, SIG_IGN);  // a game that has ended must not take the tests with it
     int toGame[2], fromGame[2], errors[2];
     if (pipe(toGame) != 0 || pipe(fromGame) != 0 || pipe(errors) != 0) {
-        ADD_FAILURE() << "cannot open the pipes";
+        ADD_FAILURE() << "cannot open the pipes: " << std::strerror(errno);
         return;
     }
     const pid_t pid = fork();
     if (pid == 0) {
+        // The game meets the world as a shell would start it: a pipe whose
+        // reader has gone ends it by SIGPIPE.
+        std::signal(SIGPIPE, SIG_DFL);
         dup2(toGame[0], 0);
         dup2(fromGame[1], 1);
         dup2(errors[1], 2);
@@ -114,13 +150,19 @@ GameProcess::GameProcess(const std::vector<std::string>& command, const std::vec
         execvp(argv[0], argv.data());
         _exit(127);
     }
-    pid_ = pid;
     close(toGame[0]);
     close(fromGame[1]);
     close(errors[1]);
     in_ = toGame[1];
     out_ = fromGame[0];
     err_ = errors[0];
+    if (pid < 0) {
+        ADD_FAILURE() << "cannot start " << command[0] << ": " << std::strerror(errno);
+        return;
+    }
+    pid_ = pid;
+    // Writing never blocks, so a game that stops reading cannot hang the tests.
+    fcntl(in_, F_SETFL, fcntl(in_, F_GETFL) | O_NONBLOCK);
 }
 
 GameProcess::~GameProcess()
@@ -136,25 +178,38 @@ GameProcess::~GameProcess()
     }
 }
 
+// Takes what one stream has for us; at its end (or on an error that is not a
+// mere interruption) the stream is closed.
+void GameProcess::Drain(int& fd)
+{
+    char chunk[65536];
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+        (fd == out_ ? output_ : errors_).append(chunk, static_cast<size_t>(n));
+    } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+        close(fd);
+        fd = -1;
+    }
+}
+
 bool GameProcess::ReadSome(int timeoutMs)
 {
     pollfd ready[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    if ((out_ < 0 && err_ < 0) || poll(ready, 2, std::max(timeoutMs, 0)) <= 0) {
+    if (out_ < 0 && err_ < 0) {
         return false;
     }
-    for (pollfd& stream : ready) {
-        if (stream.fd < 0 || (stream.revents & (POLLIN | POLLHUP)) == 0) {
-            continue;
-        }
-        char chunk[65536];
-        const ssize_t n = read(stream.fd, chunk, sizeof chunk);
-        const bool isOutput = stream.fd == out_;
-        if (n > 0) {
-            (isOutput ? output_ : errors_).append(chunk, static_cast<size_t>(n));
-        } else {
-            close(stream.fd);
-            (isOutput ? out_ : err_) = -1;
-        }
+    const int n = poll(ready, 2, std::max(timeoutMs, 0));
+    if (n < 0 && errno == EINTR) {
+        return true;  // nothing came, but the wait is not over
+    }
+    if (n <= 0) {
+        return false;
+    }
+    if ((ready[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        Drain(out_);
+    }
+    if ((ready[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        Drain(err_);
     }
     return true;
 }
@@ -175,9 +230,41 @@ bool GameProcess::ReadUntil(const std::string& text, int timeoutMs)
     }
 }
 
-bool GameProcess::Write(const std::string& text)
+bool GameProcess::Write(const std::string& text, int timeoutMs)
 {
-    return in_ >= 0 && write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    size_t done = 0;
+    while (done < text.size()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (in_ < 0 || left.count() <= 0) {
+            return false;
+        }
+        pollfd ready[3] = {{in_, POLLOUT, 0}, {out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        if (poll(ready, 3, static_cast<int>(left.count())) <= 0) {
+            continue;  // interrupted, or the deadline: looked at above
+        }
+        if ((ready[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            Drain(out_);
+        }
+        if ((ready[2].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            Drain(err_);
+        }
+        if ((ready[0].revents & (POLLERR | POLLHUP)) != 0) {
+            CloseInput();  // the game has closed its input: it reads no more
+            return false;
+        }
+        if ((ready[0].revents & POLLOUT) != 0) {
+            const ssize_t n = write(in_, text.data() + done, text.size() - done);
+            if (n > 0) {
+                input_.append(text, done, static_cast<size_t>(n));
+                done += static_cast<size_t>(n);
+            } else if (errno != EINTR && errno != EAGAIN) {
+                CloseInput();
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 void GameProcess::CloseInput()
@@ -198,17 +285,43 @@ int GameProcess::Finish(int timeoutMs)
     };
     while ((out_ >= 0 || err_ >= 0) && left() > 0 && ReadSome(left())) {
     }
-    int raw = 0;
-    rusage usage{};
-    while (pid_ > 0 && wait4(pid_, &raw, WNOHANG, &usage) == 0) {
+    // The status is read from the game's own process id and only when
+    // wait4 really reports it; anything else is named, never taken for an exit.
+    for (;;) {
+        int raw = 0;
+        rusage usage{};
+        const pid_t got = pid_ > 0 ? wait4(pid_, &raw, WNOHANG, &usage) : -1;
+        if (got == pid_) {
+            pid_ = -1;
+            peakKilobytes_ = usage.ru_maxrss;
+            if (WIFEXITED(raw)) {
+                end_.exitCode = WEXITSTATUS(raw);
+            } else if (WIFSIGNALED(raw)) {
+                end_.signal = WTERMSIG(raw);
+            }
+            return end_.exitCode;
+        }
+        if (got < 0 && errno != EINTR) {
+            return -1;  // no process to wait for: ProcessEnd says it could not be read
+        }
         if (left() <= 0) {
+            end_.timedOut = true;
             return -1;  // the destructor kills it
         }
         usleep(1000);
     }
-    pid_ = -1;
-    peakKilobytes_ = usage.ru_maxrss;
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string GameProcess::Report() const
+{
+    // Named after the test, and numbered, so no report overwrites another.
+    static int reports = 0;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() : "run";
+    std::replace(name.begin(), name.end(), '/', '-');
+    name += "-" + std::to_string(getpid()) + "-" + std::to_string(++reports);
+    return "the game " + end_.Describe() + "\n--- last lines of its output:\n" + LastLines(output_, 8) +
+           "\n--- its errors:\n" + errors_ + "--- its input, to replay it: " + KeepInput(name, input_) + "\n";
 }
 
 RunResult RunGame(const std::string& input, std::time_t clock)
@@ -216,7 +329,7 @@ RunResult RunGame(const std::string& input, std::time_t clock)
     GameProcess game({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=" + std::to_string(clock)});
     game.Write(input);
     const int status = game.Finish(20000);
-    return {status, game.Output()};
+    return {status, game.Output(), status == 0 ? "" : game.Report()};
 }
 
 std::string ReadTestData(const std::string& name)

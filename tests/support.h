@@ -21,10 +21,19 @@ inline const std::string kClear = "\033[H\033[2J";
 // everything it printed. Running out of input inside fails the test run.
 std::string RunWithInput(const std::string& input, const std::function<void()>& piece);
 
+// How a game process ended, as the harness saw it.
+struct ProcessEnd {
+    int exitCode = -1;      // the status it exited with; -1 when it did not exit
+    int signal = 0;         // the signal that ended it, or 0
+    bool timedOut = false;  // it had not ended in time, so the harness killed it
+    std::string Describe() const;
+};
+
 // The game as a separate process on the far side of three pipes, driven one
 // answer at a time as a program would drive it. Every wait gives up after its
 // timeout, so a game that waits without showing its question fails the test
-// instead of hanging it.
+// instead of hanging it. Everything written to the game is kept, so a failure
+// can be replayed from a file.
 class GameProcess {
 public:
     // Starts `command` with `environment` (NAME=value entries) added to ours.
@@ -38,29 +47,47 @@ public:
     bool ReadSome(int timeoutMs);
     // Reads on until `text` appears in the output not consumed by an earlier call.
     bool ReadUntil(const std::string& text, int timeoutMs = 5000);
-    bool Write(const std::string& text);  // false once the game no longer reads
+    // Writes all of `text`, reading the game's output meanwhile so that neither
+    // side can block the other; false once the game no longer reads.
+    bool Write(const std::string& text, int timeoutMs = 20000);
     void CloseInput();
     // Ends the input, reads the rest and returns the exit status; -1 when the
-    // game had to be killed.
+    // game did not exit by itself (End() says why).
     int Finish(int timeoutMs = 5000);
+    const ProcessEnd& End() const { return end_; }
     const std::string& Output() const { return output_; }
     const std::string& Errors() const { return errors_; }
+    const std::string& Input() const { return input_; }
     long PeakKilobytes() const { return peakKilobytes_; }
+    // What a failure report needs: how the game ended, the last lines it
+    // printed, its errors, and a file holding the exact input it was given.
+    std::string Report() const;
 
 private:
+    void Drain(int& fd);
+
     int pid_ = -1;
     int in_ = -1;
     int out_ = -1;
     int err_ = -1;
+    std::string input_;
     std::string output_;
     std::string errors_;
     size_t seen_ = 0;
     long peakKilobytes_ = 0;
+    ProcessEnd end_;
 };
+
+// The last `lines` lines of `text`.
+std::string LastLines(const std::string& text, int lines);
+// Keeps `input` in a file named after `name` in the temporary folder and
+// returns its path.
+std::string KeepInput(const std::string& name, const std::string& input);
 
 struct RunResult {
     int status;
     std::string output;
+    std::string report;  // how the run ended, for a failure message
 };
 // Runs the whole game (with the test clock) on a script of answers.
 RunResult RunGame(const std::string& input, std::time_t clock = 1000);

@@ -21,8 +21,8 @@ TEST(WholeGames, EveryLevelAndOrderPlaysThroughEveryStepToTheEnd)
                 policy.maxPower = "23456789"[seed % 8];
                 const PlayedGame game = PlayGame(QIR_FIXED_CLOCK_EXE, policy);
                 SCOPED_TRACE(std::string("player ") + order + " against " + level + ", seed " + std::to_string(seed));
-                ASSERT_EQ(game.errors, "");
-                ASSERT_EQ(game.status, 0);
+                ASSERT_EQ(game.errors, "") << game.report;
+                ASSERT_EQ(game.status, 0) << game.report;
                 ASSERT_EQ(game.results, 1);
                 all += game.transcript;
             }
