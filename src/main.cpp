@@ -4,8 +4,13 @@
 
 #include "qir.h"
 
-int main()
+int main(int argc, char* argv[])
 {
+    const Options options = ReadOptions(argc, argv);
+    if (options.help || options.version) {
+        options.help ? PrintUsage() : PrintVersion();
+        return 0;
+    }
     for (;;) {
         int result = -1;
         int round = 0;

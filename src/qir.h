@@ -53,6 +53,15 @@ bool NothingLeft(int count, const char* message);
 void ClearScreen();
 [[noreturn]] void EndOfInput();
 
+// options.cpp: the command line.
+struct Options {
+    bool help = false;
+    bool version = false;
+};
+Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
+void PrintUsage();
+void PrintVersion();
+
 // setup.cpp
 const char* OpponentName();
 void Welcome();
