@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The computer's attack: Dravik always commits every Att Unit; Quelby weighs
 // both sides and commits all or nothing.
-#include <cstdio>
 
 #include "qir.h"
 
@@ -28,7 +27,7 @@ void SimpleAIAssignAtt()
         }
     }
     DrawBoard(1);
-    std::printf("%s's attack phase is complete.\n", OpponentName());
+    Print("%s's attack phase is complete.\n", OpponentName());
 }
 
 static bool SmartAttackPays(const PlayerInfo& ai, const PlayerInfo& human)
@@ -63,7 +62,7 @@ void SmartAIAssignAtt()
     const PlayerInfo& ai = player[giAINum];
     if (ai.iAttNum <= 0) {
         DrawBoard(1);
-        std::printf("%s has no units with which to attack\n", OpponentName());
+        Print("%s has no units with which to attack\n", OpponentName());
         return;
     }
     if (SmartAttackPays(ai, player[giPlayerNum])) {

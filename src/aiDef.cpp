@@ -3,7 +3,6 @@
 // blocks the rest; Quelby also counts on its Reserves, blocks only when its
 // Bases are at stake, and tops up weak groups.
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "qir.h"
@@ -41,7 +40,7 @@ static void Defend(int col, int power)
 static void AnnounceDefense()
 {
     DrawBoard(1);
-    std::printf("%s's defense phase is complete\n", OpponentName());
+    Print("%s's defense phase is complete\n", OpponentName());
 }
 
 // Every pass walks the human's Attacking row by position, up to the number of

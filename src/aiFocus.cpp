@@ -2,7 +2,6 @@
 // The computer's attack focus: undefended attackers back up a fight that the
 // attacker there cannot win even with every Reserve unit, while enough of
 // them stay on the Bases.
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -50,7 +49,7 @@ void AIAttFocus()
     int undefendedPower = 0;
     int undefended = UndefendedAttackers(giAINum, undefendedPower);
     if (undefended == 0) {
-        std::printf("%s does not have the option to refocus\n", OpponentName());
+        Print("%s does not have the option to refocus\n", OpponentName());
         return;
     }
 
@@ -101,5 +100,5 @@ void AIAttFocus()
         }
         DrawBoard(1);
     }
-    std::printf("%s's Attack Focus phase is complete\n", OpponentName());
+    Print("%s's Attack Focus phase is complete\n", OpponentName());
 }

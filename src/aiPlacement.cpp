@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The computer's placement: Dravik deals its Reserves out in a rotation,
 // Quelby places in three stages against what the human holds.
-#include <cstdio>
 
 #include "qir.h"
 
 static void AnnouncePlacement()
 {
     DrawBoard(1);
-    std::printf("%s has placed his units\n", OpponentName());
+    Print("%s has placed his units\n", OpponentName());
 }
 
 void SimpleAIPlacement()

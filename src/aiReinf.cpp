@@ -3,7 +3,6 @@
 // reinforced from the Reserves, or else powered up by a Base when defending,
 // or backed by advancing Def Units when attacking.
 #include <algorithm>
-#include <cstdio>
 
 #include "qir.h"
 
@@ -149,9 +148,9 @@ int AIReinforce(bool defending)
 
     DrawBoard(1);
     if (turn.result == 1) {
-        std::printf("%s has completed his reinforcement phase\n", OpponentName());
+        Print("%s has completed his reinforcement phase\n", OpponentName());
     } else {
-        std::printf("%s has chosen to pass his reinforcement phase\n", OpponentName());
+        Print("%s has chosen to pass his reinforcement phase\n", OpponentName());
     }
     return turn.result;
 }

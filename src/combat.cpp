@@ -2,7 +2,6 @@
 // Combat resolution: every column's fight is settled, Bases fall to
 // unopposed attackers, and the survivors go back to the field.
 #include <algorithm>
-#include <cstdio>
 
 #include "qir.h"
 
@@ -80,7 +79,7 @@ void CombatOutcome(int attacker)
     def.iCurDefNum = 0;
 
     DrawBoard(1);
-    std::printf("Combat is finished. %s lost %d Base%s! Press Return/Enter to continue: ",
+    Print("Combat is finished. %s lost %d Base%s! Press Return/Enter to continue: ",
                 attacker == giAINum ? "You" : OpponentName(), lost, lost == 1 ? "" : "s");
     WaitForReturn();
 }

@@ -1,20 +1,144 @@
 // SPDX-License-Identifier: MIT
-// The console: every answer the game reads and every pause goes through here,
-// so the end of input is handled in one place.
+// The console: everything the game prints and every answer it reads goes
+// through here, so the end of input, a failed terminal and the game's record
+// are each handled in one place.
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "qir.h"
+
+namespace {
+
+std::string gHeld;             // printed since the last write to the terminal
+bool gHolding = false;         // a resumed game is being replayed: show nothing yet
+int gOutputError = 0;          // why the output cannot be written, once known
+int gInputError = 0;           // why the answers cannot be read, once known
+const char* const kClearScreen = "\033[H\033[2J";
+
+[[noreturn]] void OutputFailed(int error)
+{
+    gHeld.clear();  // nothing more can be written; the exit must not try again
+    std::fprintf(stderr, "qir: cannot write the game's output: %s\n", std::strerror(error));
+    std::exit(1);
+}
+
+[[noreturn]] void InputFailed(int error)
+{
+    FlushOutput();
+    std::fprintf(stderr, "qir: cannot read the player's answers: %s\n", std::strerror(error));
+    std::exit(1);
+}
+
+// The next byte the player typed, or EOF at the end of input. A read error
+// is not the end of input: it ends the program with status 1.
+int NextTypedByte()
+{
+    if (gInputError != 0) {
+        InputFailed(gInputError);
+    }
+    errno = 0;
+    const int c = std::getc(stdin);
+    if (c == EOF && std::ferror(stdin)) {
+        InputFailed(errno != 0 ? errno : EIO);
+    }
+    return c;
+}
+
+}  // namespace
+
+void GuardStandardStreams()
+{
+    // A descriptor closed by whoever started us would be handed to the next
+    // file we open (a record), and the game would write its output there.
+    // Fill it with the null device, and remember that it cannot be used.
+    for (const int fd : {0, 1, 2}) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null != fd && null >= 0) {
+            close(null);
+        }
+        if (fd == 0) {
+            gInputError = EBADF;
+        } else if (fd == 1) {
+            gOutputError = EBADF;
+        }
+    }
+}
+
+void VPrint(const char* format, std::va_list args)
+{
+    std::va_list again;
+    va_copy(again, args);
+    char small[256];
+    const int n = std::vsnprintf(small, sizeof small, format, args);
+    if (n >= static_cast<int>(sizeof small)) {
+        const size_t at = gHeld.size();
+        gHeld.resize(at + static_cast<size_t>(n) + 1);
+        std::vsnprintf(gHeld.data() + at, static_cast<size_t>(n) + 1, format, again);
+        gHeld.resize(at + static_cast<size_t>(n));
+    } else if (n > 0) {
+        gHeld.append(small, static_cast<size_t>(n));
+    }
+    va_end(again);
+}
+
+void Print(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    VPrint(format, args);
+    va_end(args);
+}
+
+void PrintText(std::string_view text)
+{
+    gHeld += text;
+}
+
+// Everything printed since the last read leaves in one write, so a pipe sees
+// each question whole before the game waits for its answer.
+void FlushOutput()
+{
+    if (gHolding) {
+        return;
+    }
+    if (gOutputError != 0) {
+        OutputFailed(gOutputError);
+    }
+    size_t done = 0;
+    while (done < gHeld.size()) {
+        const ssize_t n = write(1, gHeld.data() + done, gHeld.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            OutputFailed(n < 0 ? errno : EIO);
+        }
+        done += static_cast<size_t>(n);
+    }
+    gHeld.clear();
+}
+
+void HoldOutput(bool hold)
+{
+    gHolding = hold;
+}
 
 // Once no further line can be read the game can never go on: end quietly
 // rather than repeat a question for ever.
 void EndOfInput()
 {
-    std::printf("\n");
-    FreeAllRows();
-    FreeBoardMem();
-    std::fflush(stdout);
+    Print("\n");
+    FlushOutput();
     std::exit(0);
 }
 
@@ -22,10 +146,23 @@ void EndOfInput()
 // the rest of a longer line is left for the next read.
 void ReadAnswer(char* buf)
 {
-    std::fflush(stdout);  // the question must reach a pipe before we wait
-    if (std::fgets(buf, 3, stdin) == nullptr) {
+    FlushOutput();  // the question must reach a pipe before we wait
+    if (ReplayAnswer(buf)) {
+        return;
+    }
+    int length = 0;
+    for (int c = 0; length < 2 && c != '\n';) {
+        c = NextTypedByte();
+        if (c == EOF) {
+            break;
+        }
+        buf[length++] = static_cast<char>(c);
+    }
+    if (length == 0) {
         EndOfInput();
     }
+    buf[length] = '\0';
+    NoteAnswer(buf, length);
 }
 
 char AskChoice(const char* allowed, const char* retry)
@@ -33,7 +170,7 @@ char AskChoice(const char* allowed, const char* retry)
     char buf[3];
     ReadAnswer(buf);
     while (buf[0] == '\0' || std::strchr(allowed, buf[0]) == nullptr) {
-        std::printf("%s", retry);
+        Print("%s", retry);
         ReadAnswer(buf);
     }
     return buf[0];
@@ -51,7 +188,7 @@ int ReadPowerAnswer()
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names)
 {
     for (;;) {
-        std::printf("%s", prompt);
+        Print("%s", prompt);
         char buf[3];
         ReadAnswer(buf);
         const char id = buf[0];
@@ -59,7 +196,7 @@ int AskUnitId(const char* prompt, const char* retry, const std::function<bool(in
         if (!(id >= 'a' && id <= 'z') && col >= 0 && names(col)) {
             return col;
         }
-        std::printf("%s", retry);
+        Print("%s", retry);
     }
 }
 
@@ -69,18 +206,23 @@ bool NothingLeft(int count, const char* message)
     if (count > 0) {
         return false;
     }
-    std::printf("%s", message);
+    Print("%s", message);
     WaitForReturn();
     return true;
 }
 
+// A pause reads single characters until the end of a line.
 void WaitForReturn()
 {
-    std::fflush(stdout);
     for (;;) {
-        const int c = std::getchar();
-        if (c == EOF) {
-            EndOfInput();
+        FlushOutput();
+        int c = 0;
+        if (!ReplayKey(c)) {
+            c = NextTypedByte();
+            if (c == EOF) {
+                EndOfInput();
+            }
+            NoteKey(c);
         }
         if (c == '\n' || c == '\r') {
             return;
@@ -88,12 +230,12 @@ void WaitForReturn()
     }
 }
 
+// Every board starts on a cleared screen. A resumed game shows the replayed
+// output only from the last clearing on, so what came before is let go.
 void ClearScreen()
 {
-#ifdef _WIN32
-    std::fflush(stdout);
-    std::system("cls");
-#else
-    std::printf("\033[H\033[2J");
-#endif
+    if (gHolding) {
+        gHeld.clear();
+    }
+    PrintText(kClearScreen);
 }

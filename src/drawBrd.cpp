@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The board: both players' Bases, units and rows, and the human's Reserves.
-#include <cstdio>
 #include <string>
 
 #include "qir.h"
@@ -92,27 +91,27 @@ void DrawBoard(int mode)
         BuildTexts();
     }
     const char* const unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
-    std::printf("          |----------------------%s-----------------------|\n", Label(0));
-    std::printf("%s", unitIds);
-    std::printf("Bases     %s\n", sBasesP1.c_str());
-    std::printf("Def Units %s\n", sDefP1.c_str());
-    std::printf("Att Units %s\n", sAttP1.c_str());
-    std::printf("Defending %s\n", sCurDefP1.c_str());
-    std::printf("Attacking %s\n", sCurAttP1.c_str());
-    std::printf("          |---------------------------------------------------|\n");
-    std::printf("Attacking %s\n", sCurAttP2.c_str());
-    std::printf("Defending %s\n", sCurDefP2.c_str());
-    std::printf("Att Units %s\n", sAttP2.c_str());
-    std::printf("Def Units %s\n", sDefP2.c_str());
-    std::printf("Bases     %s\n", sBasesP2.c_str());
-    std::printf("%s", unitIds);
-    std::printf("          |----------------------%s-----------------------|\n", Label(1));
-    std::printf("\n");
+    Print("          |----------------------%s-----------------------|\n", Label(0));
+    Print("%s", unitIds);
+    Print("Bases     %s\n", sBasesP1.c_str());
+    Print("Def Units %s\n", sDefP1.c_str());
+    Print("Att Units %s\n", sAttP1.c_str());
+    Print("Defending %s\n", sCurDefP1.c_str());
+    Print("Attacking %s\n", sCurAttP1.c_str());
+    Print("          |---------------------------------------------------|\n");
+    Print("Attacking %s\n", sCurAttP2.c_str());
+    Print("Defending %s\n", sCurDefP2.c_str());
+    Print("Att Units %s\n", sAttP2.c_str());
+    Print("Def Units %s\n", sDefP2.c_str());
+    Print("Bases     %s\n", sBasesP2.c_str());
+    Print("%s", unitIds);
+    Print("          |----------------------%s-----------------------|\n", Label(1));
+    Print("\n");
 
     const PlayerInfo& human = player[giPlayerNum];
-    std::printf("You have %d units in your Reserves:\n", human.iResNum);
+    Print("You have %d units in your Reserves:\n", human.iResNum);
     for (int power = 1; power <= giFullPower && power <= kMaxPower; ++power) {
-        std::printf("Power %d: %d\n", power, human.iRes[power - 1]);
+        Print("Power %d: %d\n", power, human.iRes[power - 1]);
     }
 }
 

@@ -1,16 +1,28 @@
 // SPDX-License-Identifier: MIT
 // Qir: one game after another until the player declines another.
-#include <cstdio>
+#include <cstdlib>
 
 #include "qir.h"
 
+// A game cut off by the end of input still holds its rows and board texts.
+static void ReleaseGame()
+{
+    FreeAllRows();
+    FreeBoardMem();
+}
+
 int main(int argc, char* argv[])
 {
+    GuardStandardStreams();
     const Options options = ReadOptions(argc, argv);
     if (options.help || options.version) {
         options.help ? PrintUsage() : PrintVersion();
+        FlushOutput();
         return 0;
     }
+    StartRecord(options);
+    std::atexit(ReleaseGame);
+
     for (;;) {
         int result = -1;
         int round = 0;
@@ -23,16 +35,20 @@ int main(int argc, char* argv[])
         }
 
         if (result == giPlayerNum) {
-            std::printf("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");
+            Print("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");
         }
         if (result == giAINum) {
-            std::printf("You lose!  %s won in %d round%s.\n", OpponentName(), round, round > 1 ? "s" : "");
+            Print("You lose!  %s won in %d round%s.\n", OpponentName(), round, round > 1 ? "s" : "");
         }
         FreeBoardMem();
 
-        std::printf("Want to play again? y or n: ");
+        Print("Want to play again? y or n: ");
         if (AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'n') {
-            return 0;
+            break;
         }
     }
+    if (!ResumedGameIsOver()) {
+        FlushOutput();
+    }
+    return 0;
 }

@@ -26,15 +26,46 @@ const char* const kUsageText =
     "Options:\n"
     "  -h, --help       show this help and exit\n"
     "  -V, --version    show the version and exit\n"
+    "      --seed N     roll the dice from seed N (0 to 2147483647), not the clock,\n"
+    "                   so the same answers play the same game\n"
+    "      --record FILE\n"
+    "                   keep every answer and roll of the dice in FILE, a new file\n"
+    "      --resume FILE\n"
+    "                   go on with the game recorded in FILE, recording on;\n"
+    "                   takes no other option\n"
+    "      --replay FILE\n"
+    "                   show the game recorded in FILE and exit; takes no other\n"
+    "                   option\n"
+    "\n"
+    "A game recorded with --record survives a closed terminal: start\n"
+    "'qir --resume FILE' to see the board again and answer where you stopped.\n"
     "\n"
     "The rules are shown at the start of every game on request, and in the\n"
     "manual: man 6 qir\n";
 
+// The long-only options stand for letters that are no short option, so a
+// short one typed by mistake is reported as unknown.
 const option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
+    {"seed", required_argument, nullptr, 's'},
+    {"record", required_argument, nullptr, 'r'},
+    {"resume", required_argument, nullptr, 'R'},
+    {"replay", required_argument, nullptr, 'p'},
     {nullptr, 0, nullptr, 0},
 };
+
+// A seed: 1 to 10 decimal digits, no sign or spaces, at most 2147483647.
+bool ReadSeed(const char* text, std::uint32_t& seed)
+{
+    const size_t length = std::strlen(text);
+    if (length == 0 || length > 10 || std::strspn(text, "0123456789") != length) {
+        return false;
+    }
+    const unsigned long long value = std::strtoull(text, nullptr, 10);
+    seed = static_cast<std::uint32_t>(value);
+    return value <= 2147483647ULL;
+}
 
 // The long name of an option, for messages.
 std::string OptionName(int val)
@@ -86,24 +117,41 @@ Options ReadOptions(int argc, char* argv[])
             UsageError("option '" + OptionName(got) + "' given twice");
         }
         seen[got] = true;
-        if (got == 'h') {
-            options.help = true;
-        } else if (got == 'V') {
-            options.version = true;
+        switch (got) {
+        case 'h': options.help = true; break;
+        case 'V': options.version = true; break;
+        case 's':
+            if (!ReadSeed(optarg, options.seed)) {
+                UsageError(std::string("invalid seed '") + optarg + "' (a whole number from 0 to 2147483647)");
+            }
+            options.seeded = true;
+            break;
+        case 'r': options.record = optarg; break;
+        case 'R': options.resume = optarg; break;
+        default: options.replay = optarg; break;
         }
     }
     if (optind < argc) {
         UsageError(std::string("unexpected argument '") + argv[optind] + "'");
+    }
+    // A record already holds its seed, and the game it resumes or shows.
+    const int others = int(options.seeded) + int(!options.record.empty()) + int(!options.resume.empty()) +
+                       int(!options.replay.empty());
+    if (!options.resume.empty() && others > 1) {
+        UsageError("option '--resume' takes no other option");
+    }
+    if (!options.replay.empty() && others > 1) {
+        UsageError("option '--replay' takes no other option");
     }
     return options;
 }
 
 void PrintUsage()
 {
-    std::fputs(kUsageText, stdout);
+    PrintText(kUsageText);
 }
 
 void PrintVersion()
 {
-    std::fputs("qir " QIR_VERSION "\n", stdout);
+    PrintText("qir " QIR_VERSION "\n");
 }

@@ -1,37 +1,80 @@
 // SPDX-License-Identifier: MIT
 // The order of a round: dice, placement, then each player's attack in turn.
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <cstdarg>
 
 #include "qir.h"
 
+namespace {
+
+// The dice draw from the game's own copy of the generator behind the GNU C
+// library's rand(): an additive feedback generator over 31 words. Being our
+// own, it rolls the same dice from the same seed on every platform.
+std::array<std::int32_t, 31> gDiceState{};
+size_t gDiceFront = 3;  // the word that receives each sum
+size_t gDiceRear = 0;
+
+}  // namespace
+
+void SeedDice(std::uint32_t seed)
+{
+    gDiceState[0] = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
+    // state[i] = 16807 * state[i - 1] % 2147483647, computed without overflow.
+    std::int64_t word = seed == 0 ? 1 : seed;
+    for (size_t i = 1; i < gDiceState.size(); ++i) {
+        const std::int64_t hi = word / 127773;
+        const std::int64_t lo = word % 127773;
+        word = 16807 * lo - 2836 * hi;
+        if (word < 0) {
+            word += 2147483647;
+        }
+        gDiceState[i] = static_cast<std::int32_t>(word);
+    }
+    gDiceFront = 3;
+    gDiceRear = 0;
+    for (int i = 0; i < 310; ++i) {  // the first numbers are stirred away
+        NextDiceNumber();
+    }
+}
+
+std::int32_t NextDiceNumber()
+{
+    const std::uint32_t sum = static_cast<std::uint32_t>(gDiceState[gDiceFront]) +
+                              static_cast<std::uint32_t>(gDiceState[gDiceRear]);
+    gDiceState[gDiceFront] = static_cast<std::int32_t>(sum);
+    gDiceFront = (gDiceFront + 1) % gDiceState.size();
+    gDiceRear = (gDiceRear + 1) % gDiceState.size();
+    return static_cast<std::int32_t>(sum >> 1);
+}
+
 void RollDice()
 {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    SeedDice(DiceSeed());
     for (int i = 0; i < 2; ++i) {
         PlayerInfo& p = player[i];
         const int count = player[1 - i].iBases;
         p.iResNum += count;
-        std::printf("Player %d gets %d new unit(s) with the following Power(s): ", i + 1, count);
+        Print("Player %d gets %d new unit(s) with the following Power(s): ", i + 1, count);
         for (int n = 0; n < count; ++n) {
-            const int r = std::rand() % giFullPower;
+            const int r = NextDiceNumber() % giFullPower;
             ++p.iRes[r];
-            std::printf("%d ", r + 1);
+            Print("%d ", r + 1);
         }
-        std::printf("\n");
+        Print("\n");
     }
 }
 
-static void Pause(const char* message, int round)
+QIR_PRINTF(1, 2) static void Pause(const char* format, ...)
 {
-    std::printf(message, round);
+    std::va_list args;
+    va_start(args, format);
+    VPrint(format, args);
+    va_end(args);
     WaitForReturn();
 }
 
 static void InitiateCombatResolution()
 {
-    std::printf("Press Return/Enter to initiate Combat Resolution: ");
+    Print("Press Return/Enter to initiate Combat Resolution: ");
     WaitForReturn();
 }
 
@@ -82,12 +125,12 @@ static void HumanAttacks(int round)
         QIR_CHECK_STEP(kAttackStep);
     }
     if (player[giPlayerNum].iCurAttNum <= 0) {
-        std::printf("You have chosen not to attack this round\n");
+        Print("You have chosen not to attack this round\n");
         return;
     }
     Pause("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round);
     ComputerStep(SimpleAIAssignDef, SmartAIAssignDef, kDefenseStep);
-    std::printf("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
+    Print("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
     PlyrAttFocus();
     QIR_CHECK_STEP(kFocusStep);
     DrawBoard(1);
@@ -102,17 +145,17 @@ static void HumanAttacks(int round)
 static void ComputerAttacks(int round)
 {
     if (player[giAINum].iCurAttNum <= 0) {
-        std::printf("%s has no attackers, so there is no need to defend!\n", OpponentName());
+        Print("%s has no attackers, so there is no need to defend!\n", OpponentName());
         return;
     }
-    std::printf("Starting round %d, Combat phase, step 2: Defense\n", round);
+    Print("Starting round %d, Combat phase, step 2: Defense\n", round);
     PlyrAssignDef();
     QIR_CHECK_STEP(kDefenseStep);
     DrawBoard(1);
     Pause("Starting round %d, Combat phase, step 3: Attack Focus. Press Return/Enter to continue: ", round);
     AIAttFocus();
     QIR_CHECK_STEP(kFocusStep);
-    std::printf("Starting round %d, Combat phase, step 4: Reinforcements\n", round);
+    Print("Starting round %d, Combat phase, step 4: Reinforcements\n", round);
     ReinforcementExchange(true);
     InitiateCombatResolution();
     CombatOutcome(giAINum);
@@ -121,7 +164,7 @@ static void ComputerAttacks(int round)
 
 int PlayPhases(int round)
 {
-    std::printf("Starting round %d, Unit phase, step 1: Acquisition\n", round);
+    Print("Starting round %d, Unit phase, step 1: Acquisition\n", round);
     RollDice();
     QIR_CHECK_STEP(kDiceStep);
     Pause("Starting round %d, Unit phase, step 2: Placement.  Press Return/Enter to continue: ", round);
@@ -131,12 +174,12 @@ int PlayPhases(int round)
         PlyrPlacement();
         QIR_CHECK_STEP(kPlacementStep);
         ComputerStep(SimpleAIPlacement, SmartAIPlacement, kPlacementStep);
-        std::printf("Starting round %d, Combat phase, step 1: Attack\n", round);
+        Print("Starting round %d, Combat phase, step 1: Attack\n", round);
         HumanAttacks(round);
         if (Winner() != -1) {
             return Winner();
         }
-        std::printf("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
+        Print("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
                     OpponentName());
         WaitForReturn();
         ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
@@ -151,7 +194,7 @@ int PlayPhases(int round)
         if (Winner() != -1) {
             return Winner();
         }
-        std::printf("Restarting the combat phase for your turn to attack\n");
+        Print("Restarting the combat phase for your turn to attack\n");
         HumanAttacks(round);
     }
     return Winner();

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The human's attack: Att Units are committed to the Attacking row one by one.
-#include <cstdio>
 
 #include "qir.h"
 
@@ -12,7 +11,7 @@ void PlyrAssignAtt()
                         "You do not have any attack units available.  Press Return/Enter to continue.")) {
             return;
         }
-        std::printf("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");
+        Print("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");
         if (AskChoice("af", "You did not type a or f.  Please try again: ") == 'f') {
             return;
         }
@@ -20,6 +19,6 @@ void PlyrAssignAtt()
         --human.iAtt[power - 1];
         InsertNode(giPlayerNum, human.iCurAttNum, power, 0);
         DrawBoard(1);
-        std::printf("Unit of Power %d is set to attack!\n", power);
+        Print("Unit of Power %d is set to attack!\n", power);
     }
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The human's defense: Def Units are set against the computer's attackers,
 // alone or teamed up against one attacker.
-#include <cstdio>
 
 #include "qir.h"
 
@@ -13,7 +12,7 @@ void PlyrAssignDef()
                         "You do not have any defense units available.  Press Return/Enter to continue.")) {
             return;
         }
-        std::printf("Would you like to assign a defense unit to defend, or finish this step? Enter d or f: ");
+        Print("Would you like to assign a defense unit to defend, or finish this step? Enter d or f: ");
         if (AskChoice("df", "You did not type d or f.  Please try again:") == 'f') {
             return;
         }
@@ -27,6 +26,6 @@ void PlyrAssignDef()
             [&](int c) { return RealUnitAt(player[giAINum].pAttHead, c) != nullptr; });
         InsertNode(giPlayerNum, col, power, 1);
         DrawBoard(1);
-        std::printf("Unit of Power %d is set to defend against the attacker with Unit ID %c!\n", power, 'A' + col);
+        Print("Unit of Power %d is set to defend against the attacker with Unit ID %c!\n", power, 'A' + col);
     }
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The human's attack focus: attackers that nobody opposes may join the fight
 // against one of the computer's defenders instead of striking a Base.
-#include <cstdio>
 
 #include "qir.h"
 
@@ -27,7 +26,7 @@ void PlyrAttFocus()
     int count = UndefendedAttackers(giPlayerNum, power);
 
     while (count > 0) {
-        std::printf("You have %d attacker(s) you may refocus.\n"
+        Print("You have %d attacker(s) you may refocus.\n"
                     "Do you want to refocus an attacker to attack a defender instead of a base, or finish this phase? "
                     "Enter r or f: ",
                     count);
@@ -49,10 +48,10 @@ void PlyrAttFocus()
         MoveNode(giPlayerNum, from, to);
         --count;
         DrawBoard(1);
-        std::printf("Attacking unit %c has refocused its attack to defender unit %c!\n", 'A' + from, 'A' + to);
-        std::printf("Note that attackers/defenders may be shifted left after moving to fill in empty columns\n");
+        Print("Attacking unit %c has refocused its attack to defender unit %c!\n", 'A' + from, 'A' + to);
+        Print("Note that attackers/defenders may be shifted left after moving to fill in empty columns\n");
     }
 
-    std::printf("You do not have any attackers to refocus.  Press Return/Enter to continue.");
+    Print("You do not have any attackers to refocus.  Press Return/Enter to continue.");
     WaitForReturn();
 }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The human's placement: units go from the Reserves onto the field, one at a time.
-#include <cstdio>
 
 #include "qir.h"
 
@@ -40,16 +39,16 @@ int AskReservePower()
 {
     const PlayerInfo& human = player[giPlayerNum];
     for (;;) {
-        std::printf("What Power unit would you like to place? Type a number 1-%d: ", giFullPower);
+        Print("What Power unit would you like to place? Type a number 1-%d: ", giFullPower);
         int power = ReadPowerAnswer();
         while (power < 1 || power > giFullPower) {
-            std::printf("You did not type a number between 1 and %d.  Please try again: ", giFullPower);
+            Print("You did not type a number between 1 and %d.  Please try again: ", giFullPower);
             power = ReadPowerAnswer();
         }
         if (human.iRes[power - 1] > 0) {
             return power;
         }
-        std::printf("You have no units of that Power available in your Reserves.\n");
+        Print("You have no units of that Power available in your Reserves.\n");
     }
 }
 
@@ -58,7 +57,7 @@ int AskReservePower()
 int AskUnitPower(const char* prompt, const PowerCounts& counts)
 {
     for (;;) {
-        std::printf("%s", prompt);
+        Print("%s", prompt);
         const int power = ReadPowerAnswer();
         if (power >= 1 && power <= kMaxPower && counts[power - 1] > 0) {
             return power;
@@ -74,24 +73,24 @@ void PlyrPlacement()
                         "You do not have any units in your Reserves.  Press Return/Enter to move on.")) {
             return;
         }
-        std::printf("Would you like to place any units on the field? y or n: ");
+        Print("Would you like to place any units on the field? y or n: ");
         if (AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'n') {
             return;
         }
         const int power = AskReservePower();
-        std::printf("Where would you like to place this unit? ");
+        Print("Where would you like to place this unit? ");
         char kind = 0;
         if (power > 1) {
-            std::printf("Attacker or Defender (a or d): ");
+            Print("Attacker or Defender (a or d): ");
             kind = AskChoice("ad", "You did not type an a or d.  Please try again: ");
         } else {
-            std::printf("Attacker, Defender, or Base (a, d or b): ");
+            Print("Attacker, Defender, or Base (a, d or b): ");
             kind = AskChoice("adb", "You did not type an a, d, or b.  Please try again: ");
         }
         if (PlaceFromReserves(human, power, kind)) {
             DrawBoard(1);
         } else {
-            std::printf("You already have too many units of that type on the field.\n");
+            Print("You already have too many units of that type on the field.\n");
         }
     }
 }

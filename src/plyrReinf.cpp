@@ -3,7 +3,6 @@
 // Base can be sacrificed for a one-combat Power-up, and Def Units can advance
 // into the attack. Each call ends with Pass or Finish.
 #include <algorithm>
-#include <cstdio>
 
 #include "qir.h"
 
@@ -40,7 +39,7 @@ static void Reinforce(bool defending)
     --human.iRes[power - 1];
     --human.iResNum;
     DrawBoard(1);
-    std::printf("Unit ID %c has been reinforced\n", 'A' + col);
+    Print("Unit ID %c has been reinforced\n", 'A' + col);
 }
 
 static void BasePowerUp()
@@ -56,7 +55,7 @@ static void BasePowerUp()
     human.iBoostCol = col;
     --human.iBases;
     DrawBoard(1);
-    std::printf("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
+    Print("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
 }
 
 static void AdvanceDefender()
@@ -74,7 +73,7 @@ static void AdvanceDefender()
         [&](int c) { return RealUnitAt(defenders, c) != nullptr; });
     InsertNode(giPlayerNum, col, power, 0);
     DrawBoard(1);
-    std::printf("The Defense unit with %d Power has advanced to attack unit ID %c\n", power, 'A' + col);
+    Print("The Defense unit with %d Power has advanced to attack unit ID %c\n", power, 'A' + col);
 }
 
 int PlyrReinforce(bool defending)
@@ -88,18 +87,18 @@ int PlyrReinforce(bool defending)
         const bool canPowerUp = defending && human.iBoostCol == -1 && human.iCurDefNum > 0 && human.iBases > 1;
         const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit && human.iDefNum > 0;
 
-        std::printf("What would you like to do?\n");
+        Print("What would you like to do?\n");
         if (canReinforce) {
-            std::printf("%s", kReinforceOption);
+            Print("%s", kReinforceOption);
         }
         if (canPowerUp) {
-            std::printf("%s", kPowerUpOption);
+            Print("%s", kPowerUpOption);
         }
         if (canAdvance) {
-            std::printf("%s", kAdvanceOption);
+            Print("%s", kAdvanceOption);
         }
-        std::printf("%s", moved ? kFinishOption : kPassOption);
-        std::printf("Enter one of the letters in parentheses from above: ");
+        Print("%s", moved ? kFinishOption : kPassOption);
+        Print("Enter one of the letters in parentheses from above: ");
 
         char answer[3];
         ReadAnswer(answer);
@@ -125,7 +124,7 @@ int PlyrReinforce(bool defending)
                 DrawBoard(1);
                 return 1;
             }
-            std::printf("You did not type one of the available options.  Please try again: ");
+            Print("You did not type one of the available options.  Please try again: ");
             ReadAnswer(answer);
         }
         moved = true;

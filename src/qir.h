@@ -3,8 +3,11 @@
 #pragma once
 
 #include <array>
+#include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 
 // One entry of an Attacking or Defending row. The k-th node of a row always
 // stands in column k; iTarget names the column whose fight the unit joins.
@@ -43,7 +46,18 @@ extern int32_t giAINum;                   // the computer's index
 extern int32_t giFullPower;               // highest Power the dice give, 2 to 9
 extern char gDiffLevel;                   // 'd' for Dravik; anything else is Quelby
 
-// console.cpp: every answer and pause goes through these.
+// console.cpp: everything printed and every answer and pause goes through these.
+#if defined(__GNUC__)
+#define QIR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define QIR_PRINTF(fmt, args)
+#endif
+void Print(const char* format, ...) QIR_PRINTF(1, 2);
+void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
+void PrintText(std::string_view text);
+void FlushOutput();              // a failed write ends the program with status 1
+void HoldOutput(bool hold);      // while held, only the output since the last clearing is kept
+void GuardStandardStreams();
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
 int ReadPowerAnswer();
@@ -57,10 +71,24 @@ void ClearScreen();
 struct Options {
     bool help = false;
     bool version = false;
+    bool seeded = false;      // --seed: the dice follow this seed instead of the clock
+    std::uint32_t seed = 0;
+    std::string record;       // --record FILE
+    std::string resume;       // --resume FILE
+    std::string replay;       // --replay FILE
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
 void PrintVersion();
+
+// record.cpp: the record of a game's answers and dice, written, resumed or replayed.
+void StartRecord(const Options& options);  // a record that cannot be used ends the program with status 1
+bool ReplayAnswer(char* buf);              // false once the record gives no more answers
+bool ReplayKey(int& c);
+void NoteAnswer(const char* buf, int length);
+void NoteKey(int c);
+std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
+bool ResumedGameIsOver();                  // the game ended inside the record it resumed
 
 // setup.cpp
 const char* OpponentName();
@@ -115,6 +143,8 @@ void FreeBoardMem();
 // playOrder.cpp
 int PlayPhases(int round);
 void RollDice();
+void SeedDice(std::uint32_t seed);
+int32_t NextDiceNumber();  // 0 to 2147483647, as the GNU C library's rand() gives them
 
 // combat.cpp
 void CombatOutcome(int attacker);

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // Setup: the records and settings of a game, the greeting and the rules.
-#include <cstdio>
 
 #include "qir.h"
 
@@ -19,24 +18,24 @@ static const char* const kYesNoRetry = "You did not type a y or n.  Please try a
 
 void Welcome()
 {
-    std::printf("Welcome to QIR!\n");
-    std::printf("Let's get started\n");
-    std::printf("Would you like to see the instructions? y or n: ");
+    Print("Welcome to QIR!\n");
+    Print("Let's get started\n");
+    Print("Would you like to see the instructions? y or n: ");
     if (AskChoice("yn", kYesNoRetry) == 'y') {
         Instructions();
     }
 
-    std::printf("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ");
+    Print("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ");
     giPlayerNum = AskChoice("12", "You did not type a 1 or 2.  Please try again: ") - '1';
     giAINum = giPlayerNum == 0 ? 1 : 0;
 
-    std::printf("What should the maximum unit Power be?\n"
+    Print("What should the maximum unit Power be?\n"
                 "A higher value makes the game more interesting and complex while a lower value makes the game more simple.\n"
                 "Enter a number between 2 and %d: ",
                 kMaxPower);
     giFullPower = AskChoice("23456789", "You did not type a number from 2-9.  Please try again: ") - '0';
 
-    std::printf("What AI player do you want to play against?\n"
+    Print("What AI player do you want to play against?\n"
                 "Dravik (lower difficulty) or Quelby (higher difficulty)? Enter d or q: ");
     gDiffLevel = AskChoice("dq", "You did not type an d or q.  Please try again: ");
 }
@@ -111,7 +110,7 @@ void Instructions()
         "Press Return/Enter to begin the game.",
     };
     for (const char* text : kRules) {
-        std::printf("%s", text);
+        Print("%s", text);
     }
     WaitForReturn();
 }

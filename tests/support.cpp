@@ -77,6 +77,7 @@ std::string RunWithInput(const std::string& input, const std::function<void()>& 
     dup2(fileno(out), 1);
     gInsidePiece = true;
     piece();
+    FlushOutput();
     gInsidePiece = false;
     std::fflush(stdout);
     dup2(saved, 1);
