@@ -183,17 +183,23 @@ int ReadPowerAnswer()
     return buf[0] - '0';
 }
 
-// Asks for a Unit ID until it names a column that `names` accepts. The column
-// is the character's distance from 'A'; a lower-case letter never names one.
+// A Unit ID names the column of its character's distance from 'A', and a
+// lower-case letter never names one: so 'A' to '`' name columns 0 to 31, and
+// '{' to DEL columns 58 to 62. No key names the columns in between.
+bool Nameable(int col)
+{
+    return (col >= 0 && col <= '`' - 'A') || (col >= '{' - 'A' && col <= 0x7f - 'A');
+}
+
+// Asks for a Unit ID until it names a column that `names` accepts.
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names)
 {
     for (;;) {
         Print("%s", prompt);
         char buf[3];
         ReadAnswer(buf);
-        const char id = buf[0];
-        const int col = id - 'A';
-        if (!(id >= 'a' && id <= 'z') && col >= 0 && names(col)) {
+        const int col = static_cast<unsigned char>(buf[0]) - 'A';
+        if (Nameable(col) && names(col)) {
             return col;
         }
         Print("%s", retry);

@@ -19,6 +19,18 @@ int GroupPower(const UnitNode* from, int leaderCol)
     return total;
 }
 
+// Whether a real unit of the row stands in a column that some key names: a
+// question about the row's units can then be answered.
+bool HasNameableUnit(const UnitNode* head)
+{
+    for (const UnitNode* n = head; n != nullptr; n = n->pNext) {
+        if (n->iPower >= 1 && Nameable(n->iCol)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The attackers that face an empty slot, counted only when the defender has
 // set any defender at all (otherwise there is nothing to refocus onto); their
 // Power is added to `power`.

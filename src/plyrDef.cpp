@@ -12,6 +12,9 @@ void PlyrAssignDef()
                         "You do not have any defense units available.  Press Return/Enter to continue.")) {
             return;
         }
+        if (!HasNameableUnit(player[giAINum].pAttHead)) {
+            return;  // no key could name an attacker to defend against
+        }
         Print("Would you like to assign a defense unit to defend, or finish this step? Enter d or f: ");
         if (AskChoice("df", "You did not type d or f.  Please try again:") == 'f') {
             return;

@@ -15,6 +15,17 @@ static bool FacesEmptySlot(const UnitNode* attackers, const UnitNode* defenders,
     return false;
 }
 
+// Whether a key can name both an attacker that may be refocused and a
+// defender for it: otherwise the question could never be answered.
+static bool RefocusCanBeNamed(const UnitNode* attackers, const UnitNode* defenders)
+{
+    bool attacker = false;
+    for (const UnitNode* d = defenders; attackers != nullptr && d != nullptr; StepPair(attackers, d)) {
+        attacker = attacker || (d->iPower == 0 && Nameable(attackers->iCol));
+    }
+    return attacker && HasNameableUnit(defenders);
+}
+
 void PlyrAttFocus()
 {
     const PlayerInfo& human = player[giPlayerNum];
@@ -25,7 +36,7 @@ void PlyrAttFocus()
     int power = 0;
     int count = UndefendedAttackers(giPlayerNum, power);
 
-    while (count > 0) {
+    while (count > 0 && RefocusCanBeNamed(human.pAttHead, ai.pDefHead)) {
         Print("You have %d attacker(s) you may refocus.\n"
                     "Do you want to refocus an attacker to attack a defender instead of a base, or finish this phase? "
                     "Enter r or f: ",

@@ -82,10 +82,14 @@ int PlyrReinforce(bool defending)
     const PlayerInfo& ai = player[giAINum];
     bool moved = false;  // after the first move the menu offers Finish instead of Pass
     for (;;) {
+        // A move is offered only while some key can name the unit it asks for.
         const int fighting = defending ? human.iCurDefNum : human.iCurAttNum;
-        const bool canReinforce = fighting > 0 && human.iResNum > 0;
-        const bool canPowerUp = defending && human.iBoostCol == -1 && human.iCurDefNum > 0 && human.iBases > 1;
-        const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit && human.iDefNum > 0;
+        const bool canReinforce = fighting > 0 && human.iResNum > 0 &&
+                                  HasNameableUnit(defending ? human.pDefHead : human.pAttHead);
+        const bool canPowerUp = defending && human.iBoostCol == -1 && human.iCurDefNum > 0 && human.iBases > 1 &&
+                                HasNameableUnit(human.pDefHead);
+        const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit &&
+                                human.iDefNum > 0 && HasNameableUnit(ai.pDefHead);
 
         Print("What would you like to do?\n");
         if (canReinforce) {

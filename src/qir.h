@@ -61,6 +61,7 @@ void GuardStandardStreams();
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
 int ReadPowerAnswer();
+bool Nameable(int col);  // some key names this column as a Unit ID
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
 void WaitForReturn();
 bool NothingLeft(int count, const char* message);
@@ -132,6 +133,7 @@ void StepPair(Node*& a, Node*& b)
 void InsertNode(int playerIdx, int col, int power, int row);
 void MoveNode(int attacker, int fromCol, int toCol);
 int GroupPower(const UnitNode* from, int leaderCol);
+bool HasNameableUnit(const UnitNode* head);
 int UndefendedAttackers(int attacker, int& power);
 void FreeRow(UnitNode*& head);
 void FreeAllRows();

@@ -105,6 +105,21 @@ TEST(SessionTest, LossThenNewGameWithSmallerMaximumPower)
     ExpectSession("loss-then-new-game", 1010);
 }
 
+// Fourteen rounds against Dravik in which advanced Def Units come back as
+// attackers until the human attacks in 33 columns and Dravik's only defender
+// stands in column 33, which no key names: the focus step closes instead of
+// asking for a defender no answer can give, and Advance Defender is not
+// offered against it.
+TEST(SessionTest, FocusClosesWhenNoKeyNamesTheDefender)
+{
+    ExpectSession("wide-pairing-focus", 1005);
+    const std::string transcript = ReadTestData("wide-pairing-focus.out");
+    EXPECT_NE(transcript.find("Starting round 14, Combat phase, step 3: Attack Focus\n"
+                              "You do not have any attackers to refocus."),
+              std::string::npos);
+    EXPECT_EQ(transcript.find("Which defender will the attacker fight?", transcript.find("round 14")), std::string::npos);
+}
+
 // Cuts a session's script and expects the game to stop at the question or
 // pause where the input ran out: a single newline, status 0, nothing more.
 // Each cut is placed where the full transcript does not go on with a retry
