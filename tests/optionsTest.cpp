@@ -5,22 +5,6 @@
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string output;
-    std::string errors;
-};
-
-Outcome RunQir(const std::vector<std::string>& args, const std::string& input = "")
-{
-    std::vector<std::string> command{QIR_EXE};
-    command.insert(command.end(), args.begin(), args.end());
-    GameProcess game(command, {});
-    game.Write(input);
-    const int status = game.Finish();
-    return {status, game.Output(), game.Errors()};
-}
-
 std::string UsageError(const std::string& problem)
 {
     return "qir: " + problem + ". Try 'qir --help'.\n";
@@ -28,7 +12,7 @@ std::string UsageError(const std::string& problem)
 
 TEST(Options, HelpAndVersionPrintAndExitWithoutAGame)
 {
-    const Outcome help = RunQir({"--help"});
+    const RunResult help = RunQir({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.output.starts_with("Usage: qir [OPTION]...\n")) << help.output;
     EXPECT_NE(help.output.find("man 6 qir"), std::string::npos);
@@ -37,7 +21,7 @@ TEST(Options, HelpAndVersionPrintAndExitWithoutAGame)
         EXPECT_EQ(RunQir(same).output, help.output);
     }
     for (const auto& version : {std::vector<std::string>{"-V"}, {"--version"}}) {
-        const Outcome shown = RunQir(version);
+        const RunResult shown = RunQir(version);
         EXPECT_EQ(shown.status, 0);
         EXPECT_EQ(shown.output, "qir " QIR_VERSION "\n");
         EXPECT_EQ(shown.errors, "");
@@ -58,13 +42,42 @@ TEST(Options, UsageErrorsSayOneLineOnStderrAndWinOverHelp)
         {{"--help=yes"}, "option '--help' takes no argument"},
         {{"-h", "--help"}, "option '--help' given twice"},
         {{"-VV"}, "option '--version' given twice"},
+        {{"--seed"}, "option '--seed' needs an argument"},
+        {{"--record"}, "option '--record' needs an argument"},
+        {{"-s", "5"}, "unknown option '-s'"},
+        {{"--seed", "1", "--seed", "1"}, "option '--seed' given twice"},
+        {{"--record", "a", "--record", "b"}, "option '--record' given twice"},
+        {{"--resume", "a", "--seed", "1"}, "option '--resume' takes no other option"},
+        {{"--resume", "a", "--record", "b"}, "option '--resume' takes no other option"},
+        {{"--replay", "a", "--seed", "1"}, "option '--replay' takes no other option"},
+        {{"--resume", "a", "--replay", "a"}, "option '--resume' takes no other option"},
     };
     for (const auto& [args, problem] : cases) {
         SCOPED_TRACE(args.front());
-        const Outcome refused = RunQir(args, "n\n");
+        const RunResult refused = RunQir(args, "n\n");
         EXPECT_EQ(refused.status, 2);
         EXPECT_EQ(refused.output, "");
         EXPECT_EQ(refused.errors, UsageError(problem));
+    }
+}
+
+// A seed is 1 to 10 decimal digits, no sign or spaces, at most 2147483647.
+TEST(Options, SeedsOutsideTheirRangeAreUsageErrors)
+{
+    for (const char* seed : {"-1", "+5", " 5", "5 ", "5x", "0x10", "", "2147483648", "99999999999", "00000000001"}) {
+        SCOPED_TRACE(seed);
+        const RunResult refused = RunQir({std::string("--seed=") + seed}, "n\n");
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.output, "");
+        EXPECT_EQ(refused.errors,
+                  UsageError(std::string("invalid seed '") + seed + "' (a whole number from 0 to 2147483647)"));
+    }
+    for (const char* seed : {"0", "2147483647", "0000000007"}) {
+        SCOPED_TRACE(seed);
+        const RunResult game = RunQir({"--seed", seed});
+        EXPECT_EQ(game.status, 0);
+        EXPECT_TRUE(game.output.starts_with("Welcome to QIR!\n")) << game.output;
+        EXPECT_EQ(game.errors, "");
     }
 }
 

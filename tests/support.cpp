@@ -106,11 +106,13 @@ std::string ProcessEnd::Describe() const
 
 std::string LastLines(const std::string& text, int lines)
 {
-    size_t at = text.size();
-    for (int i = 0; i <= lines && at != std::string::npos && at > 0; ++i) {
-        at = text.rfind('\n', at - 1);
+    size_t start = text.size();
+    for (int seen = 0; start > 0; --start) {
+        if (text[start - 1] == '\n' && start != text.size() && ++seen == lines) {
+            break;
+        }
     }
-    return at == std::string::npos ? text : text.substr(at + 1);
+    return text.substr(start);
 }
 
 std::string KeepInput(const std::string& name, const std::string& input)
@@ -268,6 +270,13 @@ bool GameProcess::Write(const std::string& text, int timeoutMs)
     return true;
 }
 
+void GameProcess::Kill() const
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+    }
+}
+
 void GameProcess::CloseInput()
 {
     if (in_ >= 0) {
@@ -325,12 +334,29 @@ std::string GameProcess::Report() const
            "\n--- its errors:\n" + errors_ + "--- its input, to replay it: " + KeepInput(name, input_) + "\n";
 }
 
-RunResult RunGame(const std::string& input, std::time_t clock)
+namespace {
+
+RunResult Run(const std::vector<std::string>& command, const std::vector<std::string>& environment,
+              const std::string& input)
 {
-    GameProcess game({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=" + std::to_string(clock)});
+    GameProcess game(command, environment);
     game.Write(input);
     const int status = game.Finish(20000);
-    return {status, game.Output(), status == 0 ? "" : game.Report()};
+    return {status, game.Output(), game.Errors(), status == 0 ? "" : game.Report()};
+}
+
+}  // namespace
+
+RunResult RunGame(const std::string& input, std::time_t clock)
+{
+    return Run({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=" + std::to_string(clock)}, input);
+}
+
+RunResult RunQir(const std::vector<std::string>& args, const std::string& input)
+{
+    std::vector<std::string> command{QIR_EXE};
+    command.insert(command.end(), args.begin(), args.end());
+    return Run(command, {}, input);
 }
 
 std::string ReadTestData(const std::string& name)

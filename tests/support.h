@@ -51,6 +51,7 @@ public:
     // side can block the other; false once the game no longer reads.
     bool Write(const std::string& text, int timeoutMs = 20000);
     void CloseInput();
+    void Kill() const;  // SIGKILL, as a crash or a closed terminal might end it
     // Ends the input, reads the rest and returns the exit status; -1 when the
     // game did not exit by itself (End() says why).
     int Finish(int timeoutMs = 5000);
@@ -87,10 +88,13 @@ std::string KeepInput(const std::string& name, const std::string& input);
 struct RunResult {
     int status;
     std::string output;
+    std::string errors;
     std::string report;  // how the run ended, for a failure message
 };
 // Runs the whole game (with the test clock) on a script of answers.
 RunResult RunGame(const std::string& input, std::time_t clock = 1000);
+// Runs the real game with these arguments on a script of answers.
+RunResult RunQir(const std::vector<std::string>& args, const std::string& input = "");
 
 // Reads a file of the test data folder.
 std::string ReadTestData(const std::string& name);
