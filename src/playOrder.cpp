@@ -17,17 +17,18 @@ size_t gDiceRear = 0;
 
 void SeedDice(std::uint32_t seed)
 {
-    gDiceState[0] = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
-    // state[i] = 16807 * state[i - 1] % 2147483647, computed without overflow.
-    std::int64_t word = seed == 0 ? 1 : seed;
+    // state[i] = 16807 * state[i - 1] % 2147483647, computed without
+    // overflow; a seed above 2^31 - 1 starts as the negative word it becomes.
+    std::int32_t word = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
+    gDiceState[0] = word;
     for (size_t i = 1; i < gDiceState.size(); ++i) {
         const std::int64_t hi = word / 127773;
         const std::int64_t lo = word % 127773;
-        word = 16807 * lo - 2836 * hi;
+        word = static_cast<std::int32_t>(16807 * lo - 2836 * hi);
         if (word < 0) {
             word += 2147483647;
         }
-        gDiceState[i] = static_cast<std::int32_t>(word);
+        gDiceState[i] = word;
     }
     gDiceFront = 3;
     gDiceRear = 0;

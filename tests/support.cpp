@@ -352,6 +352,11 @@ RunResult RunGame(const std::string& input, std::time_t clock)
     return Run({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=" + std::to_string(clock)}, input);
 }
 
+RunResult RunCommand(const std::vector<std::string>& command, const std::string& input)
+{
+    return Run(command, {}, input);
+}
+
 RunResult RunQir(const std::vector<std::string>& args, const std::string& input)
 {
     std::vector<std::string> command{QIR_EXE};

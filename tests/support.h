@@ -95,6 +95,7 @@ struct RunResult {
 RunResult RunGame(const std::string& input, std::time_t clock = 1000);
 // Runs the real game with these arguments on a script of answers.
 RunResult RunQir(const std::vector<std::string>& args, const std::string& input = "");
+RunResult RunCommand(const std::vector<std::string>& command, const std::string& input);
 
 // Reads a file of the test data folder.
 std::string ReadTestData(const std::string& name);
