@@ -114,10 +114,12 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
         ASSERT_EQ(RunQir({"--replay", wholeRecord}).output, whole.output);
         fs::remove(wholeRecord);
 
-        // Cut at line ends before the last answer: the first part is played
-        // and recorded, the rest is typed into the resumed game.
+        // Cut at line ends before the last answer the game reads (the player
+        // may have typed on past the end of the game): the first part is
+        // played and recorded, the rest is typed into the resumed game.
         std::vector<size_t> lineEnds;
-        for (size_t at = input.find('\n'); at != std::string::npos && at + 1 < input.size(); at = input.find('\n', at + 1)) {
+        const size_t read = TypedCharacters(record);
+        for (size_t at = input.find('\n'); at != std::string::npos && at + 1 < read; at = input.find('\n', at + 1)) {
             lineEnds.push_back(at + 1);
         }
         std::shuffle(lineEnds.begin(), lineEnds.end(), random);
@@ -130,7 +132,9 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
             ASSERT_TRUE(whole.output.starts_with(first.output.substr(0, first.output.size() - 1)));
             const RunResult resumed = RunQir({"--resume", file}, input.substr(cut));
             ASSERT_EQ(resumed.status, 0) << resumed.report;
-            EXPECT_EQ(resumed.output, ShownAfterResume(whole.output, first.output));
+            EXPECT_EQ(resumed.output, ShownAfterResume(whole.output, first.output))
+                << resumed.errors << "replay: qir --seed " << seed << " --record F < " << KeepInput("first", input.substr(0, cut))
+                << "; qir --resume F < " << KeepInput("rest", input.substr(cut));
             EXPECT_EQ(Slurp(file), record);
             if (cuts++ % kCuts == 0) {
                 EXPECT_EQ(RunQir({"--replay", file}).output, whole.output);

@@ -19,6 +19,7 @@ protected:
     // the defender's Defending row ('0' for an empty slot).
     void Lay(int attacker, const std::string& attack, const std::string& defend)
     {
+        FreeAllRows();
         NewGame(0, 9, 'd');
         PlayerInfo& att = player[attacker];
         PlayerInfo& def = player[1 - attacker];
