@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr unsigned kShards = 4;
-constexpr int kCuts = 20;
+constexpr size_t kCuts = 20;
 constexpr int kKills = 5;
 
 std::string Slurp(const fs::path& path)
@@ -89,7 +89,9 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
     int kills = 0;
     int killedBeforeRecord = 0;
     int cutLines = 0;  // kills that left a last line without its newline
-    for (unsigned game = GetParam(); game < games; game += kShards) {
+    int tooShort = 0;  // games that ended before twenty line ends: another seed plays instead
+    for (unsigned game = GetParam(), cutGames = 0; cutGames < (games + kShards - 1 - GetParam()) / kShards;
+         game += kShards) {
         const std::string seed = std::to_string(2000 + game);
         std::mt19937 random(2000 + game);
         SCOPED_TRACE("seed " + seed);
@@ -122,8 +124,13 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
         for (size_t at = input.find('\n'); at != std::string::npos && at + 1 < read; at = input.find('\n', at + 1)) {
             lineEnds.push_back(at + 1);
         }
+        if (lineEnds.size() < kCuts) {
+            ++tooShort;
+            continue;
+        }
+        ++cutGames;
         std::shuffle(lineEnds.begin(), lineEnds.end(), random);
-        lineEnds.resize(std::min<size_t>(lineEnds.size(), kCuts));
+        lineEnds.resize(kCuts);
         for (const size_t cut : lineEnds) {
             SCOPED_TRACE("cut after " + std::to_string(cut) + " characters");
             const std::string file = File("cut");
@@ -136,7 +143,7 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
                 << resumed.errors << "replay: qir --seed " << seed << " --record F < " << KeepInput("first", input.substr(0, cut))
                 << "; qir --resume F < " << KeepInput("rest", input.substr(cut));
             EXPECT_EQ(Slurp(file), record);
-            if (cuts++ % kCuts == 0) {
+            if (cuts++ % static_cast<int>(kCuts) == 0) {
                 EXPECT_EQ(RunQir({"--replay", file}).output, whole.output);
             }
             fs::remove(file);
@@ -184,7 +191,7 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
         }
     }
     std::printf("%d cuts and %d kills resumed (%d of them with a cut last line; %d kills came before the "
-                "record began)\n", cuts, kills, cutLines, killedBeforeRecord);
+                "record began; %d games too short to cut)\n", cuts, kills, cutLines, killedBeforeRecord, tooShort);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, ResumeAnywhere, ::testing::Range<unsigned>(0, kShards));
