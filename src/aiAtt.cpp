@@ -26,7 +26,7 @@ void SimpleAIAssignAtt()
             }
         }
     }
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("%s's attack phase is complete.\n", OpponentName());
 }
 
@@ -61,7 +61,7 @@ void SmartAIAssignAtt()
 {
     const PlayerInfo& ai = player[giAINum];
     if (ai.iAttNum <= 0) {
-        DrawBoard(1);
+        DrawBoard(kRedrawBoard);
         Print("%s has no units with which to attack\n", OpponentName());
         return;
     }

@@ -39,7 +39,7 @@ static void Defend(int col, int power)
 
 static void AnnounceDefense()
 {
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("%s's defense phase is complete\n", OpponentName());
 }
 

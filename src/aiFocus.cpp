@@ -98,7 +98,7 @@ void AIAttFocus()
                 support(supporter, defender);
             }
         }
-        DrawBoard(1);
+        DrawBoard(kRedrawBoard);
     }
     Print("%s's Attack Focus phase is complete\n", OpponentName());
 }

@@ -6,7 +6,7 @@
 
 static void AnnouncePlacement()
 {
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("%s has placed his units\n", OpponentName());
 }
 

@@ -146,7 +146,7 @@ int AIReinforce(bool defending)
         }
     }
 
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     if (turn.result == 1) {
         Print("%s has completed his reinforcement phase\n", OpponentName());
     } else {

@@ -78,7 +78,7 @@ void CombatOutcome(int attacker)
     att.iCurAttNum = 0;
     def.iCurDefNum = 0;
 
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("Combat is finished. %s lost %d Base%s! Press Return/Enter to continue: ",
                 attacker == giAINum ? "You" : OpponentName(), lost, lost == 1 ? "" : "s");
     WaitForReturn();

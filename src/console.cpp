@@ -137,7 +137,7 @@ void HoldOutput(bool hold)
 // rather than repeat a question for ever.
 void EndOfInput()
 {
-    Print("\n");
+    PrintText("\n");
     FlushOutput();
     std::exit(0);
 }
@@ -170,7 +170,7 @@ char AskChoice(const char* allowed, const char* retry)
     char buf[3];
     ReadAnswer(buf);
     while (buf[0] == '\0' || std::strchr(allowed, buf[0]) == nullptr) {
-        Print("%s", retry);
+        PrintText(retry);
         ReadAnswer(buf);
     }
     return buf[0];
@@ -195,14 +195,14 @@ bool Nameable(int col)
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names)
 {
     for (;;) {
-        Print("%s", prompt);
+        PrintText(prompt);
         char buf[3];
         ReadAnswer(buf);
         const int col = static_cast<unsigned char>(buf[0]) - 'A';
         if (Nameable(col) && names(col)) {
             return col;
         }
-        Print("%s", retry);
+        PrintText(retry);
     }
 }
 
@@ -212,7 +212,7 @@ bool NothingLeft(int count, const char* message)
     if (count > 0) {
         return false;
     }
-    Print("%s", message);
+    PrintText(message);
     WaitForReturn();
     return true;
 }

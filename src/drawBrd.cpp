@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The board: both players' Bases, units and rows, and the human's Reserves.
+#include <charconv>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "qir.h"
 
@@ -84,35 +87,53 @@ static const char* Label(int playerIdx)
     return gDiffLevel == 'd' ? "DRAVIK" : "QUELBY";
 }
 
+// Appends a count as decimal digits.
+static void AppendNumber(std::string& text, int number)
+{
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    text.append(digits, end);
+}
+
+// The board is composed whole and printed at once: it is most of what the
+// game prints, and one append costs far less than a formatted line each.
 void DrawBoard(int mode)
 {
     ClearScreen();
-    if (mode == 0 || mode == 1) {
+    if (mode == kNewBoard || mode == kRedrawBoard) {
         BuildTexts();
     }
-    const char* const unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
-    Print("          |----------------------%s-----------------------|\n", Label(0));
-    Print("%s", unitIds);
-    Print("Bases     %s\n", sBasesP1.c_str());
-    Print("Def Units %s\n", sDefP1.c_str());
-    Print("Att Units %s\n", sAttP1.c_str());
-    Print("Defending %s\n", sCurDefP1.c_str());
-    Print("Attacking %s\n", sCurAttP1.c_str());
-    Print("          |---------------------------------------------------|\n");
-    Print("Attacking %s\n", sCurAttP2.c_str());
-    Print("Defending %s\n", sCurDefP2.c_str());
-    Print("Att Units %s\n", sAttP2.c_str());
-    Print("Def Units %s\n", sDefP2.c_str());
-    Print("Bases     %s\n", sBasesP2.c_str());
-    Print("%s", unitIds);
-    Print("          |----------------------%s-----------------------|\n", Label(1));
-    Print("\n");
+    const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
+    const std::string_view edge = "-----------------------|\n";
+    const std::pair<std::string_view, const std::string*> rows[] = {
+        {"Bases     ", &sBasesP1}, {"Def Units ", &sDefP1},   {"Att Units ", &sAttP1},  {"Defending ", &sCurDefP1},
+        {"Attacking ", &sCurAttP1}, {"", nullptr},             {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
+        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2},   {"Bases     ", &sBasesP2},
+    };
+    std::string board;
+    board.reserve(2048);
+    board.append("          |----------------------").append(Label(0)).append(edge).append(unitIds);
+    for (const auto& [label, text] : rows) {
+        if (text == nullptr) {
+            board.append("          |---------------------------------------------------|\n");
+        } else {
+            board.append(label).append(*text).append("\n");
+        }
+    }
+    board.append(unitIds).append("          |----------------------").append(Label(1)).append(edge).append("\n");
 
     const PlayerInfo& human = player[giPlayerNum];
-    Print("You have %d units in your Reserves:\n", human.iResNum);
+    board.append("You have ");
+    AppendNumber(board, human.iResNum);
+    board.append(" units in your Reserves:\n");
     for (int power = 1; power <= giFullPower && power <= kMaxPower; ++power) {
-        Print("Power %d: %d\n", power, human.iRes[power - 1]);
+        board.append("Power ");
+        AppendNumber(board, power);
+        board.append(": ");
+        AppendNumber(board, human.iRes[power - 1]);
+        board.append("\n");
     }
+    PrintText(board);
 }
 
 void FreeBoardMem()

@@ -28,7 +28,7 @@ int main(int argc, char* argv[])
         int round = 0;
         Welcome();
         InitStorage();
-        DrawBoard(0);
+        DrawBoard(kNewBoard);
         while (result == -1) {
             ++round;
             result = PlayPhases(round);
@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
         }
         FreeBoardMem();
 
-        Print("Want to play again? y or n: ");
+        PrintText("Want to play again? y or n: ");
         if (AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'n') {
             break;
         }

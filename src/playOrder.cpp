@@ -60,7 +60,7 @@ void RollDice()
             ++p.iRes[r];
             Print("%d ", r + 1);
         }
-        Print("\n");
+        PrintText("\n");
     }
 }
 
@@ -75,7 +75,7 @@ QIR_PRINTF(1, 2) static void Pause(const char* format, ...)
 
 static void InitiateCombatResolution()
 {
-    Print("Press Return/Enter to initiate Combat Resolution: ");
+    PrintText("Press Return/Enter to initiate Combat Resolution: ");
     WaitForReturn();
 }
 
@@ -126,7 +126,7 @@ static void HumanAttacks(int round)
         QIR_CHECK_STEP(kAttackStep);
     }
     if (player[giPlayerNum].iCurAttNum <= 0) {
-        Print("You have chosen not to attack this round\n");
+        PrintText("You have chosen not to attack this round\n");
         return;
     }
     Pause("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round);
@@ -134,7 +134,7 @@ static void HumanAttacks(int round)
     Print("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
     PlyrAttFocus();
     QIR_CHECK_STEP(kFocusStep);
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Pause("Starting round %d, Combat phase, step 4: Reinforcements. Press Return/Enter to continue: ", round);
     ReinforcementExchange(false);
     InitiateCombatResolution();
@@ -152,7 +152,7 @@ static void ComputerAttacks(int round)
     Print("Starting round %d, Combat phase, step 2: Defense\n", round);
     PlyrAssignDef();
     QIR_CHECK_STEP(kDefenseStep);
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Pause("Starting round %d, Combat phase, step 3: Attack Focus. Press Return/Enter to continue: ", round);
     AIAttFocus();
     QIR_CHECK_STEP(kFocusStep);
@@ -171,7 +171,7 @@ int PlayPhases(int round)
     Pause("Starting round %d, Unit phase, step 2: Placement.  Press Return/Enter to continue: ", round);
 
     if (giPlayerNum == 0) {
-        DrawBoard(2);
+        DrawBoard(kReprintBoard);
         PlyrPlacement();
         QIR_CHECK_STEP(kPlacementStep);
         ComputerStep(SimpleAIPlacement, SmartAIPlacement, kPlacementStep);
@@ -195,7 +195,7 @@ int PlayPhases(int round)
         if (Winner() != -1) {
             return Winner();
         }
-        Print("Restarting the combat phase for your turn to attack\n");
+        PrintText("Restarting the combat phase for your turn to attack\n");
         HumanAttacks(round);
     }
     return Winner();

@@ -11,14 +11,14 @@ void PlyrAssignAtt()
                         "You do not have any attack units available.  Press Return/Enter to continue.")) {
             return;
         }
-        Print("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");
+        PrintText("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");
         if (AskChoice("af", "You did not type a or f.  Please try again: ") == 'f') {
             return;
         }
         const int power = AskUnitPower("Enter a valid Power for the unit you want to assign to attack: ", human.iAtt);
         --human.iAtt[power - 1];
         InsertNode(giPlayerNum, human.iCurAttNum, power, 0);
-        DrawBoard(1);
+        DrawBoard(kRedrawBoard);
         Print("Unit of Power %d is set to attack!\n", power);
     }
 }

@@ -15,7 +15,7 @@ void PlyrAssignDef()
         if (!HasNameableUnit(player[giAINum].pAttHead)) {
             return;  // no key could name an attacker to defend against
         }
-        Print("Would you like to assign a defense unit to defend, or finish this step? Enter d or f: ");
+        PrintText("Would you like to assign a defense unit to defend, or finish this step? Enter d or f: ");
         if (AskChoice("df", "You did not type d or f.  Please try again:") == 'f') {
             return;
         }
@@ -28,7 +28,7 @@ void PlyrAssignDef()
             "Make sure to look at your opponent's units in the \"Attacking\" row, not the \"Att Units\" row.\n",
             [&](int c) { return RealUnitAt(player[giAINum].pAttHead, c) != nullptr; });
         InsertNode(giPlayerNum, col, power, 1);
-        DrawBoard(1);
+        DrawBoard(kRedrawBoard);
         Print("Unit of Power %d is set to defend against the attacker with Unit ID %c!\n", power, 'A' + col);
     }
 }

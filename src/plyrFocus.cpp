@@ -58,11 +58,11 @@ void PlyrAttFocus()
             [&](int c) { return RealUnitAt(ai.pDefHead, c) != nullptr; });
         MoveNode(giPlayerNum, from, to);
         --count;
-        DrawBoard(1);
+        DrawBoard(kRedrawBoard);
         Print("Attacking unit %c has refocused its attack to defender unit %c!\n", 'A' + from, 'A' + to);
-        Print("Note that attackers/defenders may be shifted left after moving to fill in empty columns\n");
+        PrintText("Note that attackers/defenders may be shifted left after moving to fill in empty columns\n");
     }
 
-    Print("You do not have any attackers to refocus.  Press Return/Enter to continue.");
+    PrintText("You do not have any attackers to refocus.  Press Return/Enter to continue.");
     WaitForReturn();
 }

@@ -48,7 +48,7 @@ int AskReservePower()
         if (human.iRes[power - 1] > 0) {
             return power;
         }
-        Print("You have no units of that Power available in your Reserves.\n");
+        PrintText("You have no units of that Power available in your Reserves.\n");
     }
 }
 
@@ -57,7 +57,7 @@ int AskReservePower()
 int AskUnitPower(const char* prompt, const PowerCounts& counts)
 {
     for (;;) {
-        Print("%s", prompt);
+        PrintText(prompt);
         const int power = ReadPowerAnswer();
         if (power >= 1 && power <= kMaxPower && counts[power - 1] > 0) {
             return power;
@@ -73,24 +73,24 @@ void PlyrPlacement()
                         "You do not have any units in your Reserves.  Press Return/Enter to move on.")) {
             return;
         }
-        Print("Would you like to place any units on the field? y or n: ");
+        PrintText("Would you like to place any units on the field? y or n: ");
         if (AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'n') {
             return;
         }
         const int power = AskReservePower();
-        Print("Where would you like to place this unit? ");
+        PrintText("Where would you like to place this unit? ");
         char kind = 0;
         if (power > 1) {
-            Print("Attacker or Defender (a or d): ");
+            PrintText("Attacker or Defender (a or d): ");
             kind = AskChoice("ad", "You did not type an a or d.  Please try again: ");
         } else {
-            Print("Attacker, Defender, or Base (a, d or b): ");
+            PrintText("Attacker, Defender, or Base (a, d or b): ");
             kind = AskChoice("adb", "You did not type an a, d, or b.  Please try again: ");
         }
         if (PlaceFromReserves(human, power, kind)) {
-            DrawBoard(1);
+            DrawBoard(kRedrawBoard);
         } else {
-            Print("You already have too many units of that type on the field.\n");
+            PrintText("You already have too many units of that type on the field.\n");
         }
     }
 }

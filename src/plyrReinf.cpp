@@ -38,7 +38,7 @@ static void Reinforce(bool defending)
     unit->iPower = std::min(kMaxPower, unit->iPower + power);  // what lies beyond 9 is lost
     --human.iRes[power - 1];
     --human.iResNum;
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("Unit ID %c has been reinforced\n", 'A' + col);
 }
 
@@ -54,7 +54,7 @@ static void BasePowerUp()
     human.iBoostAdded = unit->iPower - before;
     human.iBoostCol = col;
     --human.iBases;
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
 }
 
@@ -72,7 +72,7 @@ static void AdvanceDefender()
         "Make sure to look at your opponent's units in the \"Defending\" row, not the \"Def Units\" row.\n",
         [&](int c) { return RealUnitAt(defenders, c) != nullptr; });
     InsertNode(giPlayerNum, col, power, 0);
-    DrawBoard(1);
+    DrawBoard(kRedrawBoard);
     Print("The Defense unit with %d Power has advanced to attack unit ID %c\n", power, 'A' + col);
 }
 
@@ -91,18 +91,18 @@ int PlyrReinforce(bool defending)
         const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit &&
                                 human.iDefNum > 0 && HasNameableUnit(ai.pDefHead);
 
-        Print("What would you like to do?\n");
+        PrintText("What would you like to do?\n");
         if (canReinforce) {
-            Print("%s", kReinforceOption);
+            PrintText(kReinforceOption);
         }
         if (canPowerUp) {
-            Print("%s", kPowerUpOption);
+            PrintText(kPowerUpOption);
         }
         if (canAdvance) {
-            Print("%s", kAdvanceOption);
+            PrintText(kAdvanceOption);
         }
-        Print("%s", moved ? kFinishOption : kPassOption);
-        Print("Enter one of the letters in parentheses from above: ");
+        PrintText(moved ? kFinishOption : kPassOption);
+        PrintText("Enter one of the letters in parentheses from above: ");
 
         char answer[3];
         ReadAnswer(answer);
@@ -125,10 +125,10 @@ int PlyrReinforce(bool defending)
                 return 0;
             }
             if (choice == 'f') {
-                DrawBoard(1);
+                DrawBoard(kRedrawBoard);
                 return 1;
             }
-            Print("You did not type one of the available options.  Please try again: ");
+            PrintText("You did not type one of the available options.  Please try again: ");
             ReadAnswer(answer);
         }
         moved = true;

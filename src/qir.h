@@ -139,6 +139,9 @@ void FreeRow(UnitNode*& head);
 void FreeAllRows();
 
 // drawBrd.cpp
+constexpr int kNewBoard = 0;      // the first board of a game: the row texts are made
+constexpr int kRedrawBoard = 1;   // after a change: the row texts are made anew
+constexpr int kReprintBoard = 2;  // after the dice: the row texts are printed as they were
 void DrawBoard(int mode);
 void FreeBoardMem();
 

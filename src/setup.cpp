@@ -18,14 +18,14 @@ static const char* const kYesNoRetry = "You did not type a y or n.  Please try a
 
 void Welcome()
 {
-    Print("Welcome to QIR!\n");
-    Print("Let's get started\n");
-    Print("Would you like to see the instructions? y or n: ");
+    PrintText("Welcome to QIR!\n");
+    PrintText("Let's get started\n");
+    PrintText("Would you like to see the instructions? y or n: ");
     if (AskChoice("yn", kYesNoRetry) == 'y') {
         Instructions();
     }
 
-    Print("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ");
+    PrintText("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ");
     giPlayerNum = AskChoice("12", "You did not type a 1 or 2.  Please try again: ") - '1';
     giAINum = giPlayerNum == 0 ? 1 : 0;
 
@@ -35,7 +35,7 @@ void Welcome()
                 kMaxPower);
     giFullPower = AskChoice("23456789", "You did not type a number from 2-9.  Please try again: ") - '0';
 
-    Print("What AI player do you want to play against?\n"
+    PrintText("What AI player do you want to play against?\n"
                 "Dravik (lower difficulty) or Quelby (higher difficulty)? Enter d or q: ");
     gDiffLevel = AskChoice("dq", "You did not type an d or q.  Please try again: ");
 }
@@ -110,7 +110,7 @@ void Instructions()
         "Press Return/Enter to begin the game.",
     };
     for (const char* text : kRules) {
-        Print("%s", text);
+        PrintText(text);
     }
     WaitForReturn();
 }
