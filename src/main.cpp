@@ -9,7 +9,7 @@ int main(int argc, char* argv[])
     const Options options = ReadOptions(argc, argv);
     if (options.help || options.version) {
         options.help ? PrintUsage() : PrintVersion();
-        return 0;
+        return OutputStatus();
     }
     for (;;) {
         int result = -1;
@@ -32,7 +32,7 @@ int main(int argc, char* argv[])
 
         std::printf("Want to play again? y or n: ");
         if (AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'n') {
-            return 0;
+            return OutputStatus();
         }
     }
 }

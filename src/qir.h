@@ -52,6 +52,7 @@ void WaitForReturn();
 bool NothingLeft(int count, const char* message);
 void ClearScreen();
 [[noreturn]] void EndOfInput();
+int OutputStatus();  // 0, or 1 with a message on stderr when the output was lost
 
 // options.cpp: the command line.
 struct Options {
