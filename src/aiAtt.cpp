@@ -4,16 +4,6 @@
 
 #include "qir.h"
 
-// The weight of a set of counts: each Power times the number of its units.
-int Weight(const PowerCounts& counts, int maxPower)
-{
-    int sum = 0;
-    for (int power = 1; power <= maxPower && power <= kMaxPower; ++power) {
-        sum += power * counts[power - 1];
-    }
-    return sum;
-}
-
 void SimpleAIAssignAtt()
 {
     PlayerInfo& ai = player[giAINum];
@@ -21,7 +11,7 @@ void SimpleAIAssignAtt()
         // The weakest first: column A holds the lowest Power.
         for (int power = 1; power <= kMaxPower; ++power) {
             while (ai.iAtt[power - 1] > 0) {
-                InsertNode(giAINum, ai.iCurAttNum, power, 0);
+                InsertNode(giAINum, ai.iCurAttNum, power, kAttackingRow);
                 --ai.iAtt[power - 1];
             }
         }

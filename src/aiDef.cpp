@@ -34,7 +34,7 @@ static int LowestDefUnit()
 static void Defend(int col, int power)
 {
     --player[giAINum].iDef[power - 1];
-    InsertNode(giAINum, col, power, 1);
+    InsertNode(giAINum, col, power, kDefendingRow);
 }
 
 static void AnnounceDefense()

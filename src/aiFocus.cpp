@@ -7,12 +7,6 @@
 
 #include "qir.h"
 
-// Undefended: facing an empty slot, and not already backing another fight.
-static bool Undefended(const UnitNode* a, const UnitNode* d)
-{
-    return d->iPower == 0 && a->iPower > 0 && a->iTarget == a->iCol;
-}
-
 // The first undefended attacker other than `other` strong enough to reach
 // `needed` together with it.
 static UnitNode* FirstSupporter(const UnitNode* other, int needed)
@@ -20,7 +14,7 @@ static UnitNode* FirstSupporter(const UnitNode* other, int needed)
     UnitNode* a = player[giAINum].pAttHead;
     UnitNode* d = player[giPlayerNum].pDefHead;
     for (; a != nullptr && d != nullptr; StepPair(a, d)) {
-        if (a != other && Undefended(a, d) && a->iPower >= needed) {
+        if (a != other && Unopposed(a, d) && a->iPower >= needed) {
             return a;
         }
     }
@@ -34,7 +28,7 @@ static UnitNode* StrongestSupporter()
     UnitNode* a = player[giAINum].pAttHead;
     UnitNode* d = player[giPlayerNum].pDefHead;
     for (; a != nullptr && d != nullptr; StepPair(a, d)) {
-        if (Undefended(a, d) && (best == nullptr || a->iPower > best->iPower)) {
+        if (Unopposed(a, d) && (best == nullptr || a->iPower > best->iPower)) {
             best = a;
         }
     }
@@ -74,7 +68,7 @@ void AIAttFocus()
             }
             if (UnitNode* supporter = FirstSupporter(a, d->iPower - attack)) {
                 support(supporter, d);
-            } else if (remembered.size() < 26) {
+            } else if (remembered.size() < kColumns) {
                 remembered.emplace_back(a, d);
             }
         }

@@ -2,7 +2,6 @@
 // The computer's reinforcement: every unit that would lose its fight is
 // reinforced from the Reserves, or else powered up by a Base when defending,
 // or backed by advancing Def Units when attacking.
-#include <algorithm>
 
 #include "qir.h"
 
@@ -13,7 +12,7 @@ struct Turn {
     int defenseWeight;   // the Def Units at the start of the call
     int unopposed;       // the human's attackers that will each take a Base
     bool largestFirst;   // the first Reserve unit of a call is the strongest
-    int result;          // 1 once a move is made
+    bool moved;          // a move was made: the exchange goes on
 };
 
 // The first Power from low to high of which the counts hold a unit and that
@@ -42,7 +41,7 @@ int Largest(const PowerCounts& counts, int maxPower)
     return 0;
 }
 
-void ReinforceFromReserves(Turn& turn, UnitNode* unit, int opposing)
+void ReinforceUntilItWins(Turn& turn, UnitNode* unit, int opposing)
 {
     PlayerInfo& ai = player[giAINum];
     while (unit->iPower <= opposing) {
@@ -56,11 +55,9 @@ void ReinforceFromReserves(Turn& turn, UnitNode* unit, int opposing)
         if (power == 0) {
             return;
         }
-        unit->iPower = std::min(kMaxPower, unit->iPower + power);
-        --ai.iRes[power - 1];
-        --ai.iResNum;
+        ReinforceFromReserves(ai, unit, power);
         turn.reserveWeight -= power;
-        turn.result = 1;
+        turn.moved = true;
     }
 }
 
@@ -68,15 +65,11 @@ void BasePowerUp(Turn& turn, UnitNode* unit, int opposing)
 {
     PlayerInfo& ai = player[giAINum];
     // Keep at least one Base after the sacrifice and the unopposed hits.
-    if (ai.iBoostCol != -1 || ai.iBases - 2 < turn.unopposed || ai.iBases + unit->iPower <= opposing) {
+    if (ai.iBoostCol != kNoBoost || ai.iBases - 2 < turn.unopposed || ai.iBases + unit->iPower <= opposing) {
         return;
     }
-    const int before = unit->iPower;
-    unit->iPower = std::min(kMaxPower, before + ai.iBases);
-    ai.iBoostAdded = unit->iPower - before;  // combat resolution takes exactly this off
-    ai.iBoostCol = unit->iCol;
-    --ai.iBases;
-    turn.result = 1;
+    PowerUpWithBases(ai, unit);
+    turn.moved = true;
 }
 
 // Def Units advance against the human defenders that fight `unit`, one
@@ -93,7 +86,7 @@ void AdvanceDefUnits(Turn& turn, const UnitNode* unit, const UnitNode* opponent)
         if (d->iCol == unit->iCol) {
             running = unit->iPower;
         }
-        if (running + turn.defenseWeight <= d->iPower || ai.iCurAttNum + ai.iDefNum > 26) {
+        if (running + turn.defenseWeight <= d->iPower || ai.iCurAttNum + ai.iDefNum > kColumns) {
             continue;
         }
         do {
@@ -102,9 +95,9 @@ void AdvanceDefUnits(Turn& turn, const UnitNode* unit, const UnitNode* opponent)
                 break;
             }
             --ai.iDef[power - 1];
-            InsertNode(giAINum, d->iCol, power, 0);
+            InsertNode(giAINum, d->iCol, power, kAttackingRow);
             running += power;
-            turn.result = 1;
+            turn.moved = true;
         } while (running < d->iPower);
     }
 }
@@ -115,15 +108,10 @@ int AIReinforce(bool defending)
 {
     PlayerInfo& ai = player[giAINum];
     const PlayerInfo& human = player[giPlayerNum];
-    Turn turn{Weight(ai.iRes, giFullPower), Weight(ai.iDef, kMaxPower), 0, true, 0};
-    {
-        const UnitNode* d = ai.pDefHead;
-        const UnitNode* h = human.pAttHead;
-        for (; d != nullptr && h != nullptr; StepPair(d, h)) {
-            if (d->iPower == 0 && h->iTarget == d->iCol && d->iTarget == h->iCol) {
-                ++turn.unopposed;
-            }
-        }
+    Turn turn{Weight(ai.iRes, giFullPower), Weight(ai.iDef, kMaxPower), 0, true, false};
+    const UnitNode* d = ai.pDefHead;
+    for (const UnitNode* h = human.pAttHead; d != nullptr && h != nullptr; StepPair(d, h)) {
+        turn.unopposed += Unopposed(h, d) ? 1 : 0;
     }
 
     // The walk follows the rows as they change, so advanced units are visited too.
@@ -137,8 +125,9 @@ int AIReinforce(bool defending)
         if (unit->iPower > opposing) {
             continue;
         }
-        if (unit->iPower + turn.reserveWeight > opposing && opposing <= 8) {
-            ReinforceFromReserves(turn, unit, opposing);
+        // A Reserve unit can win only a fight that 9 still beats.
+        if (unit->iPower + turn.reserveWeight > opposing && opposing <= kMaxPower - 1) {
+            ReinforceUntilItWins(turn, unit, opposing);
         } else if (defending) {
             BasePowerUp(turn, unit, opposing);
         } else {
@@ -147,10 +136,10 @@ int AIReinforce(bool defending)
     }
 
     DrawBoard(kRedrawBoard);
-    if (turn.result == 1) {
+    if (turn.moved) {
         Print("%s has completed his reinforcement phase\n", OpponentName());
-    } else {
-        Print("%s has chosen to pass his reinforcement phase\n", OpponentName());
+        return kReinforceAgain;
     }
-    return turn.result;
+    Print("%s has chosen to pass his reinforcement phase\n", OpponentName());
+    return kPassed;
 }

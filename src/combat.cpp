@@ -25,9 +25,8 @@ static int OpposingDefense(const UnitNode* a, const UnitNode* d)
 
 void CombatOutcome(int attacker)
 {
-    const int defender = attacker == giPlayerNum ? giAINum : giPlayerNum;
     PlayerInfo& att = player[attacker];
-    PlayerInfo& def = player[defender];
+    PlayerInfo& def = player[Opponent(attacker)];
     int hits = 0;
 
     // Survivors go straight back to the field: the walks read only the rows,
@@ -35,7 +34,7 @@ void CombatOutcome(int attacker)
     UnitNode* a = att.pAttHead;
     UnitNode* d = def.pDefHead;
     for (; a != nullptr; StepPair(a, d)) {
-        const bool unopposed = d != nullptr && d->iPower == 0 && a->iTarget == d->iCol && d->iTarget == a->iCol;
+        const bool unopposed = d != nullptr && Unopposed(a, d);
         if (unopposed) {
             ++hits;
         }
@@ -57,26 +56,18 @@ void CombatOutcome(int attacker)
         if (d->iCol == def.iBoostCol) {
             // The boost lasts one combat: take off exactly what it added.
             power = std::max(1, power - def.iBoostAdded);
-            def.iBoostCol = -1;
+            def.iBoostCol = kNoBoost;
         }
         ++def.iDef[power - 1];
         ++def.iDefNum;
     }
 
-    int lost = hits;
-    if (def.iBases - hits > 0) {
-        def.iBases -= hits;
-    } else {
-        lost = def.iBases;
-        def.iBases = 0;
-    }
-    def.iBoostCol = -1;
+    const int lost = std::min(hits, def.iBases);  // no more Bases fall than there are
+    def.iBases -= lost;
+    def.iBoostCol = kNoBoost;
     def.iBoostAdded = 0;
 
-    FreeRow(att.pAttHead);
-    FreeRow(def.pDefHead);
-    att.iCurAttNum = 0;
-    def.iCurDefNum = 0;
+    FreeAllRows();
 
     DrawBoard(kRedrawBoard);
     Print("Combat is finished. %s lost %d Base%s! Press Return/Enter to continue: ",

@@ -53,6 +53,12 @@ int NextTypedByte()
 
 }  // namespace
 
+void BrokenRule(const char* rule, const char* file, int line)
+{
+    std::fprintf(stderr, "qir: broken rule at %s:%d: %s\n", file, line, rule);
+    std::abort();
+}
+
 void GuardStandardStreams()
 {
     // A descriptor closed by whoever started us would be handed to the next
@@ -182,6 +188,42 @@ int ReadPowerAnswer()
     ReadAnswer(buf);
     return buf[0] - '0';
 }
+
+bool AskYesNo()
+{
+    return AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'y';
+}
+
+// Asks for the Power of a Reserve unit until the player names one he holds.
+int AskReservePower(const PowerCounts& reserves)
+{
+    for (;;) {
+        Print("What Power unit would you like to place? Type a number 1-%d: ", giFullPower);
+        int power = ReadPowerAnswer();
+        while (power < 1 || power > giFullPower) {
+            Print("You did not type a number between 1 and %d.  Please try again: ", giFullPower);
+            power = ReadPowerAnswer();
+        }
+        if (reserves[power - 1] > 0) {
+            return power;
+        }
+        PrintText("You have no units of that Power available in your Reserves.\n");
+    }
+}
+
+// Asks with the same prompt until the answer is a Power from 1 to 9 of which
+// the counts hold a unit.
+int AskUnitPower(const char* prompt, const PowerCounts& counts)
+{
+    for (;;) {
+        PrintText(prompt);
+        const int power = ReadPowerAnswer();
+        if (power >= 1 && power <= kMaxPower && counts[power - 1] > 0) {
+            return power;
+        }
+    }
+}
+
 
 // A Unit ID names the column of its character's distance from 'A', and a
 // lower-case letter never names one: so 'A' to '`' name columns 0 to 31, and

@@ -47,7 +47,7 @@ static std::string PairedRowText(const UnitNode* own, const UnitNode* opposite, 
     for (; own != nullptr; own = own->pNext) {
         if (own->iPower >= 1 && own->iPower <= kMaxPower) {
             text += static_cast<char>('0' + own->iPower);
-        } else if (defending && opposite != nullptr && opposite->iTarget == own->iCol) {
+        } else if (defending && opposite != nullptr && Unopposed(opposite, own)) {
             text += '!';  // an attacker nobody opposes: it will hit a Base
         } else {
             text += ' ';

@@ -5,7 +5,28 @@
 
 static UnitNode*& RowHead(int playerIdx, int row)
 {
-    return row == 0 ? player[playerIdx].pAttHead : player[playerIdx].pDefHead;
+    return row == kAttackingRow ? player[playerIdx].pAttHead : player[playerIdx].pDefHead;
+}
+
+// The other row of a pairing: an Attacking row is paired with a Defending row.
+static int PairedRow(int row)
+{
+    return row == kAttackingRow ? kDefendingRow : kAttackingRow;
+}
+
+// An attacker facing an empty slot of the Defending row. A refocused attacker
+// counts too: it moved together with its empty slot.
+bool FacesEmptySlot(const UnitNode* attacker, const UnitNode* defender)
+{
+    return attacker->iPower >= 1 && defender->iPower == 0;
+}
+
+// An attacker that nobody opposes: it faces an empty slot and fights its own
+// column, so it will strike a Base.
+bool Unopposed(const UnitNode* attacker, const UnitNode* defender)
+{
+    return FacesEmptySlot(attacker, defender) && attacker->iTarget == defender->iCol &&
+           defender->iTarget == attacker->iCol;
 }
 
 // The Power of a group: the node given and the nodes right behind it, as long
@@ -36,15 +57,15 @@ bool HasNameableUnit(const UnitNode* head)
 // Power is added to `power`.
 int UndefendedAttackers(int attacker, int& power)
 {
-    const int defender = attacker == 0 ? 1 : 0;
+    const PlayerInfo& defender = player[Opponent(attacker)];
     int count = 0;
-    if (player[defender].iCurDefNum <= 0) {
+    if (defender.iCurDefNum <= 0) {
         return 0;
     }
     const UnitNode* a = player[attacker].pAttHead;
-    const UnitNode* d = player[defender].pDefHead;
+    const UnitNode* d = defender.pDefHead;
     for (; a != nullptr && d != nullptr; StepPair(a, d)) {
-        if (d->iPower == 0) {
+        if (FacesEmptySlot(a, d)) {
             ++count;
             power += a->iPower;
         }
@@ -94,7 +115,7 @@ static void LinkAfter(UnitNode* prev, UnitNode* node)
 static void FollowBoost(int playerIdx, int row, int n)
 {
     PlayerInfo& p = player[playerIdx];
-    if (row == 1 && p.iBoostCol >= n) {
+    if (row == kDefendingRow && p.iBoostCol >= n) {
         ++p.iBoostCol;
     }
 }
@@ -102,7 +123,7 @@ static void FollowBoost(int playerIdx, int row, int n)
 static void CountNewUnit(int playerIdx, int row, const UnitNode* paired)
 {
     PlayerInfo& p = player[playerIdx];
-    if (row == 1) {
+    if (row == kDefendingRow) {
         ++p.iCurDefNum;
         --p.iDefNum;
         return;
@@ -118,13 +139,13 @@ static void CountNewUnit(int playerIdx, int row, const UnitNode* paired)
 
 void InsertNode(int playerIdx, int col, int power, int row)
 {
-    const int other = playerIdx == 0 ? 1 : 0;
+    const int other = Opponent(playerIdx);
     UnitNode*& own = RowHead(playerIdx, row);
 
     if (own == nullptr) {
         own = new UnitNode{nullptr, power, col, col};
-        if (row == 0) {
-            InsertNode(other, col, 0, 1);
+        if (row == kAttackingRow) {
+            InsertNode(other, col, 0, kDefendingRow);
         }
         if (power > 0) {
             CountNewUnit(playerIdx, row, nullptr);
@@ -144,7 +165,7 @@ void InsertNode(int playerIdx, int col, int power, int row)
     }
 
     UnitNode* n = own;
-    UnitNode* q = RowHead(other, 1 - row);
+    UnitNode* q = RowHead(other, PairedRow(row));
     while (n->iCol != col && n->pNext != nullptr) {
         StepPair(n, q);
     }
@@ -153,7 +174,7 @@ void InsertNode(int playerIdx, int col, int power, int row)
         // The unit takes the empty slot of its column: no column is added.
         n->iPower = power;
         --player[playerIdx].iDefNum;
-        if (row == 0) {
+        if (row == kAttackingRow) {
             ++player[playerIdx].iCurAttNum;
         } else {
             ++player[playerIdx].iCurDefNum;
@@ -168,7 +189,7 @@ void InsertNode(int playerIdx, int col, int power, int row)
         ++k;
     }
     const int newCol = n->iCol + k;
-    InsertNode(other, newCol, 0, 1 - row);
+    InsertNode(other, newCol, 0, PairedRow(row));
     for (int i = 1; i < k; ++i) {
         n = n->pNext;
     }
@@ -204,9 +225,8 @@ static void LinkAtPosition(UnitNode* head, UnitNode* node, int pos, int from)
 
 void MoveNode(int attacker, int fromCol, int toCol)
 {
-    const int defender = attacker == 0 ? 1 : 0;
     UnitNode*& attHead = player[attacker].pAttHead;
-    UnitNode*& defHead = player[defender].pDefHead;
+    UnitNode*& defHead = player[Opponent(attacker)].pDefHead;
 
     // The moved pair ends directly after the defender's node, in front of the
     // units that had joined its fight already: column toCol + 1 when it moves

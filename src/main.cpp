@@ -24,12 +24,12 @@ int main(int argc, char* argv[])
     std::atexit(ReleaseGame);
 
     for (;;) {
-        int result = -1;
+        int result = kNoWinner;
         int round = 0;
         Welcome();
         InitStorage();
         DrawBoard(kNewBoard);
-        while (result == -1) {
+        while (result == kNoWinner) {
             ++round;
             result = PlayPhases(round);
         }
@@ -43,7 +43,7 @@ int main(int argc, char* argv[])
         FreeBoardMem();
 
         PrintText("Want to play again? y or n: ");
-        if (AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'n') {
+        if (!AskYesNo()) {
             break;
         }
     }

@@ -52,7 +52,7 @@ void RollDice()
     SeedDice(DiceSeed());
     for (int i = 0; i < 2; ++i) {
         PlayerInfo& p = player[i];
-        const int count = player[1 - i].iBases;
+        const int count = player[Opponent(i)].iBases;
         p.iResNum += count;
         Print("Player %d gets %d new unit(s) with the following Power(s): ", i + 1, count);
         for (int n = 0; n < count; ++n) {
@@ -94,19 +94,19 @@ static void ComputerStep(void (*simple)(), void (*smart)(), CheckedStep step)
 // have passed.
 static void ReinforcementExchange(bool humanDefends)
 {
-    int defenderResult = 1;
-    int attackerResult = 1;
-    while (defenderResult == 1 || attackerResult == 1) {
+    int defenderResult = kReinforceAgain;
+    int attackerResult = kReinforceAgain;
+    while (defenderResult == kReinforceAgain || attackerResult == kReinforceAgain) {
         defenderResult = humanDefends ? PlyrReinforce(true) : AIReinforce(true);
         QIR_CHECK_STEP(kReinforceStep);
-        if (defenderResult == 1 || attackerResult == 1) {
+        if (defenderResult == kReinforceAgain || attackerResult == kReinforceAgain) {
             attackerResult = humanDefends ? AIReinforce(false) : PlyrReinforce(false);
             QIR_CHECK_STEP(kReinforceStep);
         }
     }
 }
 
-// The index of the winner once a player has no Bases, else -1.
+// The index of the winner once a player has no Bases.
 static int Winner()
 {
     if (player[0].iBases <= 0) {
@@ -115,7 +115,7 @@ static int Winner()
     if (player[1].iBases <= 0) {
         return 0;
     }
-    return -1;
+    return kNoWinner;
 }
 
 // The human's attack, from the commitment of attackers to the resolution.
@@ -177,7 +177,7 @@ int PlayPhases(int round)
         ComputerStep(SimpleAIPlacement, SmartAIPlacement, kPlacementStep);
         Print("Starting round %d, Combat phase, step 1: Attack\n", round);
         HumanAttacks(round);
-        if (Winner() != -1) {
+        if (Winner() != kNoWinner) {
             return Winner();
         }
         Print("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
@@ -192,7 +192,7 @@ int PlayPhases(int round)
         Pause("Starting round %d, Combat phase, step 1: Attack. Press Return/Enter to continue: ", round);
         ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
         ComputerAttacks(round);
-        if (Winner() != -1) {
+        if (Winner() != kNoWinner) {
             return Winner();
         }
         PrintText("Restarting the combat phase for your turn to attack\n");

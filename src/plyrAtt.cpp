@@ -17,7 +17,7 @@ void PlyrAssignAtt()
         }
         const int power = AskUnitPower("Enter a valid Power for the unit you want to assign to attack: ", human.iAtt);
         --human.iAtt[power - 1];
-        InsertNode(giPlayerNum, human.iCurAttNum, power, 0);
+        InsertNode(giPlayerNum, human.iCurAttNum, power, kAttackingRow);
         DrawBoard(kRedrawBoard);
         Print("Unit of Power %d is set to attack!\n", power);
     }

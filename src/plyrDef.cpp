@@ -27,7 +27,7 @@ void PlyrAssignDef()
             "That is not a valid \"Attacking\" row Unit ID.\n"
             "Make sure to look at your opponent's units in the \"Attacking\" row, not the \"Att Units\" row.\n",
             [&](int c) { return RealUnitAt(player[giAINum].pAttHead, c) != nullptr; });
-        InsertNode(giPlayerNum, col, power, 1);
+        InsertNode(giPlayerNum, col, power, kDefendingRow);
         DrawBoard(kRedrawBoard);
         Print("Unit of Power %d is set to defend against the attacker with Unit ID %c!\n", power, 'A' + col);
     }

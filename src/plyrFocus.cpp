@@ -4,12 +4,12 @@
 
 #include "qir.h"
 
-// The attacker in column col, if it faces an empty slot of the Defending row.
-static bool FacesEmptySlot(const UnitNode* attackers, const UnitNode* defenders, int col)
+// Whether the attacker in column col faces an empty slot of the Defending row.
+static bool MayBeRefocused(const UnitNode* attackers, const UnitNode* defenders, int col)
 {
     for (; attackers != nullptr && defenders != nullptr; StepPair(attackers, defenders)) {
         if (attackers->iCol == col) {
-            return defenders->iPower == 0;
+            return FacesEmptySlot(attackers, defenders);
         }
     }
     return false;
@@ -21,7 +21,7 @@ static bool RefocusCanBeNamed(const UnitNode* attackers, const UnitNode* defende
 {
     bool attacker = false;
     for (const UnitNode* d = defenders; attackers != nullptr && d != nullptr; StepPair(attackers, d)) {
-        attacker = attacker || (d->iPower == 0 && Nameable(attackers->iCol));
+        attacker = attacker || (FacesEmptySlot(attackers, d) && Nameable(attackers->iCol));
     }
     return attacker && HasNameableUnit(defenders);
 }
@@ -49,7 +49,7 @@ void PlyrAttFocus()
             "Enter the Unit ID capital letter (A-Z) of the undefended attacker from the \"Attacking\" row: ",
             "That is not a valid \"Attacking\" row Unit ID.\n"
             "Make sure to look at your undefended units in the \"Attacking\" row, not the \"Att Units\" row.\n",
-            [&](int c) { return FacesEmptySlot(human.pAttHead, ai.pDefHead, c); });
+            [&](int c) { return MayBeRefocused(human.pAttHead, ai.pDefHead, c); });
         const int to = AskUnitId(
             "Which defender will the attacker fight?\n"
             "Enter the Unit ID capital letter (A-Z) of the defender from the \"Defending\" row: ",

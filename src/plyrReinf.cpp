@@ -2,7 +2,6 @@
 // The human's reinforcement: Reserve units raise a fighting unit's Power, a
 // Base can be sacrificed for a one-combat Power-up, and Def Units can advance
 // into the attack. Each call ends with Pass or Finish.
-#include <algorithm>
 
 #include "qir.h"
 
@@ -29,15 +28,12 @@ static const char* const kNotOwnAttacker =
 static void Reinforce(bool defending)
 {
     PlayerInfo& human = player[giPlayerNum];
-    const int power = AskReservePower();
+    const int power = AskReservePower(human.iRes);
     UnitNode* row = defending ? human.pDefHead : human.pAttHead;
     const int col = AskUnitId("Which unit do you want to reinforce? Enter the Unit ID (A-Z): ",
                               defending ? kNotOwnDefender : kNotOwnAttacker,
                               [&](int c) { return RealUnitAt(row, c) != nullptr; });
-    UnitNode* unit = RealUnitAt(row, col);
-    unit->iPower = std::min(kMaxPower, unit->iPower + power);  // what lies beyond 9 is lost
-    --human.iRes[power - 1];
-    --human.iResNum;
+    ReinforceFromReserves(human, RealUnitAt(row, col), power);
     DrawBoard(kRedrawBoard);
     Print("Unit ID %c has been reinforced\n", 'A' + col);
 }
@@ -47,13 +43,7 @@ static void BasePowerUp()
     PlayerInfo& human = player[giPlayerNum];
     const int col = AskUnitId("Which defending unit do you want to power-up? Enter the Unit ID (A-Z): ",
                               kNotOwnDefender, [&](int c) { return RealUnitAt(human.pDefHead, c) != nullptr; });
-    UnitNode* unit = RealUnitAt(human.pDefHead, col);
-    const int before = unit->iPower;
-    unit->iPower = std::min(kMaxPower, before + human.iBases);
-    // Combat resolution takes off exactly what was added.
-    human.iBoostAdded = unit->iPower - before;
-    human.iBoostCol = col;
-    --human.iBases;
+    PowerUpWithBases(human, RealUnitAt(human.pDefHead, col));
     DrawBoard(kRedrawBoard);
     Print("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
 }
@@ -71,7 +61,7 @@ static void AdvanceDefender()
         "That is not a valid \"Defending\" row Unit ID.\n"
         "Make sure to look at your opponent's units in the \"Defending\" row, not the \"Def Units\" row.\n",
         [&](int c) { return RealUnitAt(defenders, c) != nullptr; });
-    InsertNode(giPlayerNum, col, power, 0);
+    InsertNode(giPlayerNum, col, power, kAttackingRow);
     DrawBoard(kRedrawBoard);
     Print("The Defense unit with %d Power has advanced to attack unit ID %c\n", power, 'A' + col);
 }
@@ -86,7 +76,7 @@ int PlyrReinforce(bool defending)
         const int fighting = defending ? human.iCurDefNum : human.iCurAttNum;
         const bool canReinforce = fighting > 0 && human.iResNum > 0 &&
                                   HasNameableUnit(defending ? human.pDefHead : human.pAttHead);
-        const bool canPowerUp = defending && human.iBoostCol == -1 && human.iCurDefNum > 0 && human.iBases > 1 &&
+        const bool canPowerUp = defending && human.iBoostCol == kNoBoost && human.iCurDefNum > 0 && human.iBases > 1 &&
                                 HasNameableUnit(human.pDefHead);
         const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit &&
                                 human.iDefNum > 0 && HasNameableUnit(ai.pDefHead);
@@ -122,11 +112,11 @@ int PlyrReinforce(bool defending)
             }
             // Pass and Finish are taken whichever of the two the menu shows.
             if (choice == 'p') {
-                return 0;
+                return kPassed;
             }
             if (choice == 'f') {
                 DrawBoard(kRedrawBoard);
-                return 1;
+                return kReinforceAgain;
             }
             PrintText("You did not type one of the available options.  Please try again: ");
             ReadAnswer(answer);

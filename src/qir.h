@@ -21,6 +21,19 @@ struct UnitNode {
 constexpr int kMaxPower = 9;
 // A placement is refused once a count is above this, so each count stops at 26.
 constexpr int kFieldLimit = 25;
+constexpr int kColumns = 26;        // the columns 'A' to 'Z' of the board's Unit ID line
+constexpr int kNoWinner = -1;       // what a round returns while both players hold Bases
+constexpr int kNoBoost = -1;        // iBoostCol while no Defender holds the Base Power-up
+constexpr int kAttackingRow = 0;    // the row argument of InsertNode
+constexpr int kDefendingRow = 1;
+constexpr int kReinforceAgain = 1;  // a reinforcement step that ends with a move or Finish
+constexpr int kPassed = 0;          // one that passes
+
+// The other player of the two.
+constexpr int Opponent(int playerIdx)
+{
+    return 1 - playerIdx;
+}
 
 using PowerCounts = std::array<int32_t, kMaxPower>;  // entry p-1 counts Power p
 
@@ -60,7 +73,9 @@ void HoldOutput(bool hold);      // while held, only the output since the last c
 void GuardStandardStreams();
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
-int ReadPowerAnswer();
+bool AskYesNo();  // after a question that ends "y or n: "
+int AskReservePower(const PowerCounts& reserves);
+int AskUnitPower(const char* prompt, const PowerCounts& counts);
 bool Nameable(int col);  // some key names this column as a Unit ID
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
 void WaitForReturn();
@@ -133,6 +148,8 @@ void StepPair(Node*& a, Node*& b)
 void InsertNode(int playerIdx, int col, int power, int row);
 void MoveNode(int attacker, int fromCol, int toCol);
 int GroupPower(const UnitNode* from, int leaderCol);
+bool FacesEmptySlot(const UnitNode* attacker, const UnitNode* defender);
+bool Unopposed(const UnitNode* attacker, const UnitNode* defender);
 bool HasNameableUnit(const UnitNode* head);
 int UndefendedAttackers(int attacker, int& power);
 void FreeRow(UnitNode*& head);
@@ -154,15 +171,28 @@ int32_t NextDiceNumber();  // 0 to 2147483647, as the GNU C library's rand() giv
 // combat.cpp
 void CombatOutcome(int attacker);
 
-// The human's steps.
+// units.cpp: how units move between the Reserves, the field and the rows,
+// the same for both sides.
 bool PlaceFromReserves(PlayerInfo& who, int power, char kind);
+void ReinforceFromReserves(PlayerInfo& who, UnitNode* unit, int power);
+void PowerUpWithBases(PlayerInfo& who, UnitNode* unit);
+int Weight(const PowerCounts& counts, int maxPower);
+
+// The human's steps.
 void PlyrPlacement();
-int AskReservePower();
-int AskUnitPower(const char* prompt, const PowerCounts& counts);
 void PlyrAssignAtt();
 void PlyrAssignDef();
 void PlyrAttFocus();
 int PlyrReinforce(bool defending);
+
+// A rule that callers must keep, checked in test and debug builds so that a
+// broken one names itself instead of corrupting the game later.
+#if defined(QIR_CHECKED) || !defined(NDEBUG)
+#define QIR_ASSERT(condition, rule) ((condition) ? static_cast<void>(0) : BrokenRule(rule, __FILE__, __LINE__))
+#else
+#define QIR_ASSERT(condition, rule) static_cast<void>(0)
+#endif
+[[noreturn]] void BrokenRule(const char* rule, const char* file, int line);
 
 // Test builds check the records after every step of a round; the game
 // itself carries no such check.
@@ -175,7 +205,6 @@ void CheckRecords(CheckedStep step);
 #endif
 
 // The computer's steps.
-int Weight(const PowerCounts& counts, int maxPower);
 void SimpleAIPlacement();
 void SmartAIPlacement();
 void SimpleAIAssignAtt();

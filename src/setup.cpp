@@ -14,20 +14,18 @@ const char* OpponentName()
     return gDiffLevel == 'd' ? "Dravik" : "Quelby";
 }
 
-static const char* const kYesNoRetry = "You did not type a y or n.  Please try again: ";
-
 void Welcome()
 {
     PrintText("Welcome to QIR!\n");
     PrintText("Let's get started\n");
     PrintText("Would you like to see the instructions? y or n: ");
-    if (AskChoice("yn", kYesNoRetry) == 'y') {
+    if (AskYesNo()) {
         Instructions();
     }
 
     PrintText("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ");
     giPlayerNum = AskChoice("12", "You did not type a 1 or 2.  Please try again: ") - '1';
-    giAINum = giPlayerNum == 0 ? 1 : 0;
+    giAINum = Opponent(giPlayerNum);
 
     Print("What should the maximum unit Power be?\n"
                 "A higher value makes the game more interesting and complex while a lower value makes the game more simple.\n"
@@ -119,7 +117,7 @@ void InitStorage()
 {
     for (PlayerInfo& p : player) {
         p.iBases = 1;
-        p.iBoostCol = -1;
+        p.iBoostCol = kNoBoost;
         p.iBoostAdded = 0;
         p.iAtt.fill(0);
         p.iDef.fill(0);
