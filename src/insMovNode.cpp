@@ -139,10 +139,15 @@ static void CountNewUnit(int playerIdx, int row, const UnitNode* paired)
 
 void InsertNode(int playerIdx, int col, int power, int row)
 {
+    QIR_ASSERT(playerIdx == 0 || playerIdx == 1, "a player is 0 or 1");
+    QIR_ASSERT(row == kAttackingRow || row == kDefendingRow, "a node goes into an Attacking or a Defending row");
+    QIR_ASSERT(power >= 0 && power <= kMaxPower, "a Power is 1 to 9, or 0 for an empty slot");
     const int other = Opponent(playerIdx);
     UnitNode*& own = RowHead(playerIdx, row);
 
     if (own == nullptr) {
+        QIR_ASSERT(col == 0, "an empty row opens at column 'A'");
+        QIR_ASSERT(row == kAttackingRow || power == 0, "a defender faces an attacker");
         own = new UnitNode{nullptr, power, col, col};
         if (row == kAttackingRow) {
             InsertNode(other, col, 0, kDefendingRow);
@@ -154,6 +159,7 @@ void InsertNode(int playerIdx, int col, int power, int row)
     }
 
     if (power == 0) {
+        QIR_ASSERT(col >= 1 && NodeAt(own, col - 1) != nullptr, "an empty slot goes into the column after an existing one");
         UnitNode* prev = own;
         while (prev->pNext != nullptr && prev->iCol < col - 1) {
             prev = prev->pNext;
@@ -169,6 +175,9 @@ void InsertNode(int playerIdx, int col, int power, int row)
     while (n->iCol != col && n->pNext != nullptr) {
         StepPair(n, q);
     }
+    QIR_ASSERT(n->iCol == col || (row == kAttackingRow && n->pNext == nullptr && col == n->iCol + 1),
+               "a unit joins an existing column, or an attacker opens the next free one");
+    QIR_ASSERT(row == kAttackingRow || (q != nullptr && q->iPower >= 1), "a defender faces a real attacker");
 
     if (n->iPower == 0 && n->iCol == col) {
         // The unit takes the empty slot of its column: no column is added.
@@ -208,6 +217,7 @@ static UnitNode* Unlink(UnitNode*& head, int col)
         return node;
     }
     UnitNode* prev = NodeAt(head, col - 1);
+    QIR_ASSERT(prev != nullptr && prev->pNext != nullptr, "the moved node stands in the row");
     UnitNode* node = prev->pNext;
     prev->pNext = node->pNext;
     return node;
@@ -220,13 +230,19 @@ static void LinkAtPosition(UnitNode* head, UnitNode* node, int pos, int from)
 {
     // The node that will stand before it, by its column before the move.
     const int prevOldCol = pos - 1 < from ? pos - 1 : pos;
-    LinkAfter(NodeAt(head, prevOldCol), node);
+    UnitNode* prev = NodeAt(head, prevOldCol);
+    QIR_ASSERT(prev != nullptr, "the moved node joins a column of the row");
+    LinkAfter(prev, node);
 }
 
 void MoveNode(int attacker, int fromCol, int toCol)
 {
     UnitNode*& attHead = player[attacker].pAttHead;
     UnitNode*& defHead = player[Opponent(attacker)].pDefHead;
+    QIR_ASSERT(NodeAt(attHead, fromCol) != nullptr && NodeAt(defHead, fromCol) != nullptr &&
+                   FacesEmptySlot(NodeAt(attHead, fromCol), NodeAt(defHead, fromCol)),
+               "only an attacker facing an empty slot is refocused");
+    QIR_ASSERT(toCol != fromCol && RealUnitAt(defHead, toCol) != nullptr, "it joins a real defender of another column");
 
     // The moved pair ends directly after the defender's node, in front of the
     // units that had joined its fight already: column toCol + 1 when it moves

@@ -141,4 +141,21 @@ TEST_F(RowsTest, RefocusRightClosesTheGapAndKeepsDefenderGroups)
     EXPECT_EQ(Pairing(), "6:0 0:1 5:1 0:3 8:4 7:4 / 2:0 3:0 0:2 4:0 1:4 0:5");
 }
 
+// Where the preconditions are checked (test and debug builds), a caller that
+// breaks one is stopped with the rule's name instead of corrupting the rows.
+#if !defined(NDEBUG)
+TEST_F(RowsTest, BrokenPreconditionsNameTheirRule)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    NewGame(0, 4, 'd');
+    Commit(0, {3, 2});
+    EXPECT_DEATH(MoveNode(0, 1, 0), "broken rule.*joins a real defender");
+    EXPECT_DEATH(InsertNode(1, 3, 2, kDefendingRow), "broken rule.*joins an existing column");
+    EXPECT_DEATH(InsertNode(0, 0, 10, kAttackingRow), "broken rule.*a Power is 1 to 9");
+    ++player[1].iDefNum;
+    InsertNode(1, 0, 4, kDefendingRow);
+    EXPECT_DEATH(MoveNode(0, 0, 0), "broken rule.*facing an empty slot");
+}
+#endif
+
 }  // namespace
