@@ -13,7 +13,7 @@ namespace {
 
 TEST(ExitStatus, FailuresOfInputAndOutputAreNotReportedAsSuccess)
 {
-    const std::string answers = KeepInput("exit-status-answers", ReadTestData("round-as-player1.in"));
+    const std::string answers = KeepInput("exit-status-answers", ReadSession("round-as-player1").answers);
     const std::string cannotWrite = "qir: cannot write the game's output: ";
     const std::string cannotRead = "qir: cannot read the player's answers: ";
     struct Case {

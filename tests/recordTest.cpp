@@ -113,7 +113,7 @@ TEST_F(RecordTest, AFailedAppendStopsTheGame)
     const std::string record = File("small");
     const RunResult run = RunCommand({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" --record \"$1\"",
                                       QIR_EXE, record},
-                                     ReadTestData("round-as-player1.in") + std::string(200, '\n'));
+                                     ReadSession("round-as-player1").answers + std::string(200, '\n'));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "qir: cannot write the record " + record + ": File too large\n");
     EXPECT_LE(Slurp(record).size(), 512U);
@@ -191,7 +191,7 @@ TEST_F(RecordTest, ARecordOfAnotherVersionResumesWithAWarning)
 TEST_F(RecordTest, ResumingAFinishedGameShowsNothing)
 {
     const std::string record = File("finished");
-    std::string input = ReadTestData("loss-then-new-game.in");
+    std::string input = ReadSession("loss-then-new-game").answers;
     input = input.substr(0, input.find("yes\n")) + "n\n";
     const RunResult played = RunQir({"--seed", "1010", "--record", record}, input);
     ASSERT_TRUE(played.output.ends_with("Want to play again? y or n: You did not type a y or n.  Please try again: "

@@ -369,6 +369,33 @@ std::string ReadTestData(const std::string& name)
     return Slurp(std::string(QIR_TEST_DATA) + "/" + name);
 }
 
+Session ReadSession(const std::string& name)
+{
+    Session session;
+    session.answers = ReadTestData(name + ".in");
+    while (session.answers.starts_with("# ")) {
+        const size_t end = session.answers.find('\n');
+        const std::string line = session.answers.substr(0, end);
+        if (line.starts_with("# clock ")) {
+            session.clock = static_cast<std::time_t>(std::stoll(line.substr(8)));
+        }
+        session.answers.erase(0, end == std::string::npos ? end : end + 1);
+    }
+    return session;
+}
+
+std::vector<std::string> SessionNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(QIR_TEST_DATA)) {
+        if (entry.path().extension() == ".in") {
+            names.push_back(entry.path().stem().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 void GameTest::NewGame(int humanIdx, int fullPower, char level)
 {
     giPlayerNum = humanIdx;

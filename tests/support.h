@@ -100,6 +100,16 @@ RunResult RunCommand(const std::vector<std::string>& command, const std::string&
 // Reads a file of the test data folder.
 std::string ReadTestData(const std::string& name);
 
+// A recorded session: tests/data/NAME.in holds what the player types, after
+// header lines that start with "# ": a description, and "# clock N" for the
+// reading of the test clock (1000 when none is given).
+struct Session {
+    std::string answers;
+    std::time_t clock = 1000;
+};
+Session ReadSession(const std::string& name);
+std::vector<std::string> SessionNames();  // every tests/data/NAME.in
+
 // What the player reads: the output with every board shown as '#'.
 std::string Dialogue(std::string out);
 
