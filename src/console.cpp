@@ -182,7 +182,7 @@ char AskChoice(const char* allowed, const char* retry)
     return buf[0];
 }
 
-int ReadPowerAnswer()
+static int ReadPowerAnswer()
 {
     char buf[3];
     ReadAnswer(buf);

@@ -132,7 +132,7 @@ PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& p
     std::vector<std::string> environment = policy.environment;
     environment.push_back("QIR_TEST_CLOCK=" + std::to_string(policy.clock));
     GameProcess process(command, environment);
-    Player player(policy);
+    Player scripted(policy);
     PlayedGame game;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(policy.timeoutSeconds);
     auto msLeft = [&] {
@@ -155,9 +155,9 @@ PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& p
             continue;  // the rest of the line is still on its way
         }
         answered = text.size();
-        const bool giveUp = player.Tries() > 64;  // no answer of ours is taken here
+        const bool giveUp = scripted.Tries() > 64;  // no answer of ours is taken here
         if (giveUp || (policy.answerLimit >= 0 && game.answers >= policy.answerLimit) ||
-            !process.Write(player.Answer(ask, text) + "\n")) {
+            !process.Write(scripted.Answer(ask, text) + "\n")) {
             process.CloseInput();
             inputOpen = false;
             continue;

@@ -75,8 +75,8 @@ TEST_P(Sessions, PrintExactlyTheirTranscript)
 }
 
 INSTANTIATE_TEST_SUITE_P(Recorded, Sessions, ::testing::ValuesIn(SessionNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
+                         [](const ::testing::TestParamInfo<std::string>& param) {
+                             std::string name = param.param;
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
