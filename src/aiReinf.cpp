@@ -8,11 +8,11 @@
 namespace {
 
 struct Turn {
-    int reserveWeight;   // what the Reserves still hold, by weight
-    int defenseWeight;   // the Def Units at the start of the call
-    int unopposed;       // the human's attackers that will each take a Base
-    bool largestFirst;   // the first Reserve unit of a call is the strongest
-    bool moved;          // a move was made: the exchange goes on
+    int reserveWeight;  // what the Reserves still hold, by weight
+    int defenseWeight;  // the Def Units at the start of the call
+    int unopposed;      // the human's attackers that will each take a Base
+    bool largestFirst;  // the first Reserve unit of a call is the strongest
+    bool moved;         // a move was made: the exchange goes on
 };
 
 // The first Power from low to high of which the counts hold a unit and that

@@ -71,6 +71,6 @@ void CombatOutcome(int attacker)
 
     DrawBoard(kRedrawBoard);
     Print("Combat is finished. %s lost %d Base%s! Press Return/Enter to continue: ",
-                attacker == giAINum ? "You" : OpponentName(), lost, lost == 1 ? "" : "s");
+          attacker == giAINum ? "You" : OpponentName(), lost, lost == 1 ? "" : "s");
     WaitForReturn();
 }

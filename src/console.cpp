@@ -16,10 +16,10 @@
 
 namespace {
 
-std::string gHeld;             // printed since the last write to the terminal
-bool gHolding = false;         // a resumed game is being replayed: show nothing yet
-int gOutputError = 0;          // why the output cannot be written, once known
-int gInputError = 0;           // why the answers cannot be read, once known
+std::string gHeld;      // printed since the last write to the terminal
+bool gHolding = false;  // a resumed game is being replayed: show nothing yet
+int gOutputError = 0;   // why the output cannot be written, once known
+int gInputError = 0;    // why the answers cannot be read, once known
 const char* const kClearScreen = "\033[H\033[2J";
 
 [[noreturn]] void OutputFailed(int error)
@@ -223,7 +223,6 @@ int AskUnitPower(const char* prompt, const PowerCounts& counts)
         }
     }
 }
-
 
 // A Unit ID names the column of its character's distance from 'A', and a
 // lower-case letter never names one: so 'A' to '`' name columns 0 to 31, and

@@ -54,9 +54,8 @@ static std::string PairedRowText(const UnitNode* own, const UnitNode* opposite, 
         }
         const UnitNode* nextOpposite = opposite != nullptr ? opposite->pNext : nullptr;
         const UnitNode* next = own->pNext;
-        const bool newGroup = next == nullptr ||
-                              (next->iTarget == next->iCol && nextOpposite != nullptr &&
-                               nextOpposite->iTarget == next->iCol);
+        const bool newGroup = next == nullptr || (next->iTarget == next->iCol && nextOpposite != nullptr &&
+                                                  nextOpposite->iTarget == next->iCol);
         text += newGroup ? '|' : ' ';
         opposite = nextOpposite;
     }
@@ -106,9 +105,9 @@ void DrawBoard(int mode)
     const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
     const std::string_view edge = "-----------------------|\n";
     const std::pair<std::string_view, const std::string*> rows[] = {
-        {"Bases     ", &sBasesP1}, {"Def Units ", &sDefP1},   {"Att Units ", &sAttP1},  {"Defending ", &sCurDefP1},
-        {"Attacking ", &sCurAttP1}, {"", nullptr},             {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
-        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2},   {"Bases     ", &sBasesP2},
+        {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
+        {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
+        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
     };
     std::string board;
     board.reserve(2048);
@@ -138,8 +137,8 @@ void DrawBoard(int mode)
 
 void FreeBoardMem()
 {
-    for (std::string* text : {&sBasesP1, &sBasesP2, &sAttP1, &sAttP2, &sCurAttP1, &sCurAttP2, &sDefP1,
-                              &sDefP2, &sCurDefP1, &sCurDefP2}) {
+    for (std::string* text :
+         {&sBasesP1, &sBasesP2, &sAttP1, &sAttP2, &sCurAttP1, &sCurAttP2, &sDefP1, &sDefP2, &sCurDefP1, &sCurDefP2}) {
         std::string().swap(*text);
     }
 }

@@ -159,7 +159,8 @@ void InsertNode(int playerIdx, int col, int power, int row)
     }
 
     if (power == 0) {
-        QIR_ASSERT(col >= 1 && NodeAt(own, col - 1) != nullptr, "an empty slot goes into the column after an existing one");
+        QIR_ASSERT(col >= 1 && NodeAt(own, col - 1) != nullptr,
+                   "an empty slot goes into the column after an existing one");
         UnitNode* prev = own;
         while (prev->pNext != nullptr && prev->iCol < col - 1) {
             prev = prev->pNext;

@@ -39,8 +39,8 @@ void SeedDice(std::uint32_t seed)
 
 std::int32_t NextDiceNumber()
 {
-    const std::uint32_t sum = static_cast<std::uint32_t>(gDiceState[gDiceFront]) +
-                              static_cast<std::uint32_t>(gDiceState[gDiceRear]);
+    const std::uint32_t sum =
+        static_cast<std::uint32_t>(gDiceState[gDiceFront]) + static_cast<std::uint32_t>(gDiceState[gDiceRear]);
     gDiceState[gDiceFront] = static_cast<std::int32_t>(sum);
     gDiceFront = (gDiceFront + 1) % gDiceState.size();
     gDiceRear = (gDiceRear + 1) % gDiceState.size();
@@ -180,8 +180,7 @@ int PlayPhases(int round)
         if (Winner() != kNoWinner) {
             return Winner();
         }
-        Print("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
-                    OpponentName());
+        Print("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ", OpponentName());
         WaitForReturn();
         ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
         ComputerAttacks(round);

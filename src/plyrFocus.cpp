@@ -37,10 +37,11 @@ void PlyrAttFocus()
     int count = UndefendedAttackers(giPlayerNum, power);
 
     while (count > 0 && RefocusCanBeNamed(human.pAttHead, ai.pDefHead)) {
-        Print("You have %d attacker(s) you may refocus.\n"
-                    "Do you want to refocus an attacker to attack a defender instead of a base, or finish this phase? "
-                    "Enter r or f: ",
-                    count);
+        Print(
+            "You have %d attacker(s) you may refocus.\n"
+            "Do you want to refocus an attacker to attack a defender instead of a base, or finish this phase? "
+            "Enter r or f: ",
+            count);
         if (AskChoice("rf", "Sorry, you did not type r or f.  Please try again:") == 'f') {
             return;
         }

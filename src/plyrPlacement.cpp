@@ -7,8 +7,7 @@ void PlyrPlacement()
 {
     PlayerInfo& human = player[giPlayerNum];
     for (;;) {
-        if (NothingLeft(human.iResNum,
-                        "You do not have any units in your Reserves.  Press Return/Enter to move on.")) {
+        if (NothingLeft(human.iResNum, "You do not have any units in your Reserves.  Press Return/Enter to move on.")) {
             return;
         }
         PrintText("Would you like to place any units on the field? y or n: ");

@@ -30,9 +30,9 @@ static void Reinforce(bool defending)
     PlayerInfo& human = player[giPlayerNum];
     const int power = AskReservePower(human.iRes);
     UnitNode* row = defending ? human.pDefHead : human.pAttHead;
-    const int col = AskUnitId("Which unit do you want to reinforce? Enter the Unit ID (A-Z): ",
-                              defending ? kNotOwnDefender : kNotOwnAttacker,
-                              [&](int c) { return RealUnitAt(row, c) != nullptr; });
+    const int col = AskUnitId(
+        "Which unit do you want to reinforce? Enter the Unit ID (A-Z): ", defending ? kNotOwnDefender : kNotOwnAttacker,
+        [&](int c) { return RealUnitAt(row, c) != nullptr; });
     ReinforceFromReserves(human, RealUnitAt(row, col), power);
     DrawBoard(kRedrawBoard);
     Print("Unit ID %c has been reinforced\n", 'A' + col);
@@ -41,8 +41,9 @@ static void Reinforce(bool defending)
 static void BasePowerUp()
 {
     PlayerInfo& human = player[giPlayerNum];
-    const int col = AskUnitId("Which defending unit do you want to power-up? Enter the Unit ID (A-Z): ",
-                              kNotOwnDefender, [&](int c) { return RealUnitAt(human.pDefHead, c) != nullptr; });
+    const int col =
+        AskUnitId("Which defending unit do you want to power-up? Enter the Unit ID (A-Z): ", kNotOwnDefender,
+                  [&](int c) { return RealUnitAt(human.pDefHead, c) != nullptr; });
     PowerUpWithBases(human, RealUnitAt(human.pDefHead, col));
     DrawBoard(kRedrawBoard);
     Print("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
@@ -74,12 +75,12 @@ int PlyrReinforce(bool defending)
     for (;;) {
         // A move is offered only while some key can name the unit it asks for.
         const int fighting = defending ? human.iCurDefNum : human.iCurAttNum;
-        const bool canReinforce = fighting > 0 && human.iResNum > 0 &&
-                                  HasNameableUnit(defending ? human.pDefHead : human.pAttHead);
+        const bool canReinforce =
+            fighting > 0 && human.iResNum > 0 && HasNameableUnit(defending ? human.pDefHead : human.pAttHead);
         const bool canPowerUp = defending && human.iBoostCol == kNoBoost && human.iCurDefNum > 0 && human.iBases > 1 &&
                                 HasNameableUnit(human.pDefHead);
-        const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit &&
-                                human.iDefNum > 0 && HasNameableUnit(ai.pDefHead);
+        const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit && human.iDefNum > 0 &&
+                                HasNameableUnit(ai.pDefHead);
 
         PrintText("What would you like to do?\n");
         if (canReinforce) {

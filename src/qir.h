@@ -12,10 +12,10 @@
 // One entry of an Attacking or Defending row. The k-th node of a row always
 // stands in column k; iTarget names the column whose fight the unit joins.
 struct UnitNode {
-    UnitNode* pNext;
+    UnitNode* pNext;  // the node of the next column, or null at the last
     int32_t iPower;   // 1 to 9, or 0 for a placeholder (no unit in this column)
-    int32_t iCol;
-    int32_t iTarget;
+    int32_t iCol;     // always the node's position in its row
+    int32_t iTarget;  // the column whose fight the unit joins
 };
 
 constexpr int kMaxPower = 9;
@@ -24,8 +24,8 @@ constexpr int kFieldLimit = 25;
 constexpr int kColumns = 26;        // the columns 'A' to 'Z' of the board's Unit ID line
 constexpr int kNoWinner = -1;       // what a round returns while both players hold Bases
 constexpr int kNoBoost = -1;        // iBoostCol while no Defender holds the Base Power-up
-constexpr int kAttackingRow = 0;    // the row argument of InsertNode
-constexpr int kDefendingRow = 1;
+constexpr int kAttackingRow = 0;    // InsertNode's row: the player's own Attacking row
+constexpr int kDefendingRow = 1;    // or his own Defending row
 constexpr int kReinforceAgain = 1;  // a reinforcement step that ends with a move or Finish
 constexpr int kPassed = 0;          // one that passes
 
@@ -38,19 +38,19 @@ constexpr int Opponent(int playerIdx)
 using PowerCounts = std::array<int32_t, kMaxPower>;  // entry p-1 counts Power p
 
 struct PlayerInfo {
-    int32_t iBases;
-    int32_t iBoostCol;      // column of the Defender holding the Base Power-up, or -1
-    PowerCounts iAtt;       // Att Units not committed to the current combat
-    UnitNode* pAttHead;
-    int32_t iCurAttNum;     // real attackers in the Attacking row
-    int32_t iAttNum;        // sum of iAtt
-    PowerCounts iDef;       // Def Units not committed to the current combat
-    UnitNode* pDefHead;
-    int32_t iCurDefNum;     // real defenders in the Defending row
-    int32_t iDefNum;        // sum of iDef
-    PowerCounts iRes;       // Reserves; only Powers 1 to giFullPower are used
-    int32_t iResNum;        // sum of iRes
-    int32_t iBoostAdded;    // Power the Base Power-up really added, after the cap at 9
+    int32_t iBases;       // Bases on the field; none left loses the game
+    int32_t iBoostCol;    // column of the Defender holding the Base Power-up, or -1
+    PowerCounts iAtt;     // Att Units not committed to the current combat
+    UnitNode* pAttHead;   // the Attacking row, or null
+    int32_t iCurAttNum;   // real attackers in the Attacking row
+    int32_t iAttNum;      // sum of iAtt
+    PowerCounts iDef;     // Def Units not committed to the current combat
+    UnitNode* pDefHead;   // the Defending row, or null
+    int32_t iCurDefNum;   // real defenders in the Defending row
+    int32_t iDefNum;      // sum of iDef
+    PowerCounts iRes;     // Reserves; only Powers 1 to giFullPower are used
+    int32_t iResNum;      // sum of iRes
+    int32_t iBoostAdded;  // Power the Base Power-up really added, after the cap at 9
 };
 
 extern std::array<PlayerInfo, 2> player;  // index 0 is Player 1
@@ -68,8 +68,8 @@ extern char gDiffLevel;                   // 'd' for Dravik; anything else is Qu
 void Print(const char* format, ...) QIR_PRINTF(1, 2);
 void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
-void FlushOutput();              // a failed write ends the program with status 1
-void HoldOutput(bool hold);      // while held, only the output since the last clearing is kept
+void FlushOutput();          // a failed write ends the program with status 1
+void HoldOutput(bool hold);  // while held, only the output since the last clearing is kept
 void GuardStandardStreams();
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
@@ -87,11 +87,11 @@ void ClearScreen();
 struct Options {
     bool help = false;
     bool version = false;
-    bool seeded = false;      // --seed: the dice follow this seed instead of the clock
+    bool seeded = false;  // --seed: the dice follow this seed instead of the clock
     std::uint32_t seed = 0;
-    std::string record;       // --record FILE
-    std::string resume;       // --resume FILE
-    std::string replay;       // --replay FILE
+    std::string record;  // --record FILE
+    std::string resume;  // --resume FILE
+    std::string replay;  // --replay FILE
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
@@ -103,8 +103,8 @@ bool ReplayAnswer(char* buf);              // false once the record gives no mor
 bool ReplayKey(int& c);
 void NoteAnswer(const char* buf, int length);
 void NoteKey(int c);
-std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
-bool ResumedGameIsOver();                  // the game ended inside the record it resumed
+std::uint32_t DiceSeed();  // the seed of the next acquisition's dice
+bool ResumedGameIsOver();  // the game ended inside the record it resumed
 
 // setup.cpp
 const char* OpponentName();
@@ -196,7 +196,16 @@ int PlyrReinforce(bool defending);
 
 // Test builds check the records after every step of a round; the game
 // itself carries no such check.
-enum CheckedStep { kStartStep, kDiceStep, kPlacementStep, kAttackStep, kDefenseStep, kFocusStep, kReinforceStep, kCombatStep };
+enum CheckedStep {
+    kStartStep,
+    kDiceStep,
+    kPlacementStep,
+    kAttackStep,
+    kDefenseStep,
+    kFocusStep,
+    kReinforceStep,
+    kCombatStep
+};
 #ifdef QIR_CHECKED
 void CheckRecords(CheckedStep step);
 #define QIR_CHECK_STEP(step) CheckRecords(step)

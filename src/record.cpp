@@ -37,15 +37,15 @@ struct Entry {
 };
 
 Mode gMode = Mode::kLive;
-std::string gPath;              // the record's file
-int gFile = -1;                 // open for appending while recording
-std::vector<Entry> gEntries;    // what a resumed or replayed record holds
-size_t gNext = 0;               // the next entry to give
-long long gWholeLength = -1;    // the file's length without a cut last line
-bool gSeeded = false;           // --seed was given, here or in the record
+std::string gPath;            // the record's file
+int gFile = -1;               // open for appending while recording
+std::vector<Entry> gEntries;  // what a resumed or replayed record holds
+size_t gNext = 0;             // the next entry to give
+long long gWholeLength = -1;  // the file's length without a cut last line
+bool gSeeded = false;         // --seed was given, here or in the record
 std::uint32_t gSeed = 0;
-std::uint32_t gSeedings = 0;    // how often the dice were seeded in this process
-bool gHoldingOutput = false;    // a resumed game shows nothing until the player's turn
+std::uint32_t gSeedings = 0;  // how often the dice were seeded in this process
+bool gHoldingOutput = false;  // a resumed game shows nothing until the player's turn
 
 [[noreturn]] void RecordError(int line, const std::string& problem)
 {
@@ -188,8 +188,8 @@ void LoadRecord(bool resuming)
             gSeed = seed;
         } else if (entry.kind == "dice" && ParseSeed(entry.value, seed, 4294967295)) {
             gEntries.push_back(entry);
-        } else if ((entry.kind == "answer" || entry.kind == "key") && Unescaped(entry.value, chars) &&
-                   !chars.empty() && chars.size() <= (entry.kind == "key" ? 1U : 2U)) {
+        } else if ((entry.kind == "answer" || entry.kind == "key") && Unescaped(entry.value, chars) && !chars.empty() &&
+                   chars.size() <= (entry.kind == "key" ? 1U : 2U)) {
             entry.value = chars;
             gEntries.push_back(entry);
         } else {
@@ -222,8 +222,8 @@ const Entry* NextEntry(const char* kind, const char* asked, bool isRead)
     if (gNext < gEntries.size()) {
         const Entry& entry = gEntries[gNext++];
         if (entry.kind != kind) {
-            RecordError(entry.line, std::string("the game asks for ") + asked + " here, not for the record's " +
-                                        entry.kind);
+            RecordError(entry.line,
+                        std::string("the game asks for ") + asked + " here, not for the record's " + entry.kind);
         }
         return &entry;
     }

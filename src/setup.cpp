@@ -27,14 +27,16 @@ void Welcome()
     giPlayerNum = AskChoice("12", "You did not type a 1 or 2.  Please try again: ") - '1';
     giAINum = Opponent(giPlayerNum);
 
-    Print("What should the maximum unit Power be?\n"
-                "A higher value makes the game more interesting and complex while a lower value makes the game more simple.\n"
-                "Enter a number between 2 and %d: ",
-                kMaxPower);
+    Print(
+        "What should the maximum unit Power be?\n"
+        "A higher value makes the game more interesting and complex while a lower value makes the game more simple.\n"
+        "Enter a number between 2 and %d: ",
+        kMaxPower);
     giFullPower = AskChoice("23456789", "You did not type a number from 2-9.  Please try again: ") - '0';
 
-    PrintText("What AI player do you want to play against?\n"
-                "Dravik (lower difficulty) or Quelby (higher difficulty)? Enter d or q: ");
+    PrintText(
+        "What AI player do you want to play against?\n"
+        "Dravik (lower difficulty) or Quelby (higher difficulty)? Enter d or q: ");
     gDiffLevel = AskChoice("dq", "You did not type an d or q.  Please try again: ");
 }
 

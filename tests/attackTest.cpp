@@ -10,7 +10,10 @@ const std::string kAskAttack = "Would you like to assign an attack unit to attac
 const std::string kAskPower = "Enter a valid Power for the unit you want to assign to attack: ";
 const std::string kRetry = "You did not type a or f.  Please try again: ";
 
-std::string BeforeBoard(const std::string& out) { return out.substr(0, out.find(kClear)); }
+std::string BeforeBoard(const std::string& out)
+{
+    return out.substr(0, out.find(kClear));
+}
 
 class AttackTest : public GameTest {
 protected:
@@ -67,8 +70,9 @@ TEST_F(AttackTest, HumanCommitsInOrderUntilNoneAreLeft)
     EXPECT_EQ(Human().iCurAttNum, 3);
     EXPECT_EQ(Human().iAttNum, 0);
     EXPECT_EQ(Human().iAtt, PowerCounts{});
-    EXPECT_TRUE(out.ends_with("Unit of Power 1 is set to attack!\n"
-                              "You do not have any attack units available.  Press Return/Enter to continue."));
+    EXPECT_TRUE(
+        out.ends_with("Unit of Power 1 is set to attack!\n"
+                      "You do not have any attack units available.  Press Return/Enter to continue."));
 }
 
 TEST_F(AttackTest, SimpleCommitsEverythingWeakestFirst)
@@ -112,8 +116,8 @@ TEST_F(AttackTest, SmartWeighsBothSides)
     // A less than HD: enough attackers for every Base and Def Unit.
     EXPECT_TRUE(SmartAttacks(0, {3}, {}, {}, {1}, {0, 0, 0, 1}, 2));
     // Without outclass nothing else counts, not even Def Units and Reserves.
-    EXPECT_FALSE(SmartAttacks(1, {0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1}, {1},
-                              {0, 0, 0, 2}, 1));
+    EXPECT_FALSE(
+        SmartAttacks(1, {0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1}, {1}, {0, 0, 0, 2}, 1));
     // Outclass by the average Power (5 over 4): D + A 9 over HD 8 needs free.
     EXPECT_TRUE(SmartAttacks(1, {0, 0, 0, 0, 1}, {0, 0, 0, 1}, {}, {1}, {0, 0, 0, 2}, 1));
     EXPECT_FALSE(SmartAttacks(0, {0, 0, 0, 0, 1}, {0, 0, 0, 1}, {}, {1}, {0, 0, 0, 2}, 1));

@@ -9,7 +9,10 @@ namespace {
 
 class BoardTest : public GameTest {};
 
-std::string Board(int mode = 1) { return RunWithInput("", [mode] { DrawBoard(mode); }); }
+std::string Board(int mode = 1)
+{
+    return RunWithInput("", [mode] { DrawBoard(mode); });
+}
 
 // Player 1's Defending and Attacking lines, then Player 2's Attacking and Defending.
 std::vector<std::string> PairedRows()
@@ -51,8 +54,9 @@ TEST_F(BoardTest, StartOfGame)
     NewGame(1, 2, 'q');
     const std::string board = Board(0);
     EXPECT_EQ(board.find(kClear + "          |----------------------QUELBY-----------------------|\n"), 0u);
-    EXPECT_TRUE(board.ends_with("\n          |-----------------------YOU-------------------------|\n\n"
-                                "You have 2 units in your Reserves:\nPower 1: 1\nPower 2: 1\n"));
+    EXPECT_TRUE(
+        board.ends_with("\n          |-----------------------YOU-------------------------|\n\n"
+                        "You have 2 units in your Reserves:\nPower 1: 1\nPower 2: 1\n"));
 }
 
 TEST_F(BoardTest, UnitsThatFightTogetherShareOnePairOfBars)
@@ -92,8 +96,8 @@ TEST_F(BoardTest, RowsPastTwentySixColumnsAreNotCut)
         attacking += "1|";
         defending += "!|";
     }
-    EXPECT_EQ(PairedRows(), (std::vector<std::string>{"Defending  ", attacking + "1  |", "Attacking  ",
-                                                      defending + "2 3|"}));
+    EXPECT_EQ(PairedRows(),
+              (std::vector<std::string>{"Defending  ", attacking + "1  |", "Attacking  ", defending + "2 3|"}));
 }
 
 TEST_F(BoardTest, DrawAfterTheDiceShowsNewReservesOnly)

@@ -24,10 +24,16 @@ void Defend(int who, int col, int power)
     InsertNode(who, col, power, 1);
 }
 
-std::string Resolve(int attacker) { return RunWithInput("\n", [attacker] { CombatOutcome(attacker); }); }
+std::string Resolve(int attacker)
+{
+    return RunWithInput("\n", [attacker] { CombatOutcome(attacker); });
+}
 
 // What follows the board: the closing line, which has no newline.
-std::string Message(const std::string& printed) { return printed.substr(printed.rfind('\n') + 1); }
+std::string Message(const std::string& printed)
+{
+    return printed.substr(printed.rfind('\n') + 1);
+}
 
 TEST_F(CombatTest, ColumnsSettleByPowerAndSurvivorsReturn)
 {

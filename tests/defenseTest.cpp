@@ -11,8 +11,10 @@ const std::string kAsk = "Would you like to assign a defense unit to defend, or 
 const std::string kPower = "Enter a valid Power for the unit you want to assign to defend: ";
 const std::string kWhich =
     "Which attacker will the defender fight? Enter the Unit ID (A-Z) of the attacker from the \"Attacking\" row: ";
-const std::string kRefused = "That is not a valid \"Attacking\" row Unit ID.\nMake sure to look at your opponent's "
-                             "units in the \"Attacking\" row, not the \"Att Units\" row.\n" + kWhich;
+const std::string kRefused =
+    "That is not a valid \"Attacking\" row Unit ID.\nMake sure to look at your opponent's "
+    "units in the \"Attacking\" row, not the \"Att Units\" row.\n" +
+    kWhich;
 
 class DefenseTest : public GameTest {
 protected:
@@ -47,8 +49,8 @@ TEST_F(DefenseTest, HumanTeamsUpAndColumnsShift)
     // after the shift, the placeholder in 'B'.
     const std::string out = RunWithInput("D\nd\n7\n5\nA\nd\n2\nf\na\nC\nA\nd\n1\n\nB\nC\n\n", PlyrAssignDef);
     const auto confirmed = [](int power, char id) {
-        return "#Unit of Power " + std::to_string(power) + " is set to defend against the attacker with Unit ID " +
-               id + "!\n";
+        return "#Unit of Power " + std::to_string(power) + " is set to defend against the attacker with Unit ID " + id +
+               "!\n";
     };
     EXPECT_EQ(Dialogue(out), kAsk + "You did not type d or f.  Please try again:" + kPower + kPower + kWhich +
                                  confirmed(5, 'A') + kAsk + kPower + kWhich + kRefused + kRefused + kRefused +

@@ -57,7 +57,8 @@ TEST(ExitStatus, FailuresOfInputAndOutputAreNotReportedAsSuccess)
 
 TEST(ExitStatus, APipeWhoseReaderHasGoneEndsTheGameBySigpipe)
 {
-    const RunResult run = RunCommand({"/bin/bash", "-c", "yes | \"$0\" | head -c 10 >/dev/null; echo ${PIPESTATUS[1]}", QIR_EXE}, "");
+    const RunResult run =
+        RunCommand({"/bin/bash", "-c", "yes | \"$0\" | head -c 10 >/dev/null; echo ${PIPESTATUS[1]}", QIR_EXE}, "");
     EXPECT_EQ(run.output, std::to_string(128 + SIGPIPE) + "\n");
     EXPECT_EQ(run.errors, "");
 }

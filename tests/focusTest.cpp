@@ -8,19 +8,24 @@
 
 namespace {
 
-const std::string kWhichAttacker = "Which attacker will you refocus?\nEnter the Unit ID capital letter (A-Z) of the "
-                                   "undefended attacker from the \"Attacking\" row: ";
-const std::string kNotAttacker = "That is not a valid \"Attacking\" row Unit ID.\nMake sure to look at your undefended "
-                                 "units in the \"Attacking\" row, not the \"Att Units\" row.\n";
-const std::string kWhichDefender = "Which defender will the attacker fight?\nEnter the Unit ID capital letter (A-Z) of "
-                                   "the defender from the \"Defending\" row: ";
-const std::string kNotDefender = "That is not a valid \"Defending\" row Unit ID.\nMake sure to look at the computer's "
-                                 "units in the \"Defending\" row, not the \"Def Units\" row.\n";
+const std::string kWhichAttacker =
+    "Which attacker will you refocus?\nEnter the Unit ID capital letter (A-Z) of the "
+    "undefended attacker from the \"Attacking\" row: ";
+const std::string kNotAttacker =
+    "That is not a valid \"Attacking\" row Unit ID.\nMake sure to look at your undefended "
+    "units in the \"Attacking\" row, not the \"Att Units\" row.\n";
+const std::string kWhichDefender =
+    "Which defender will the attacker fight?\nEnter the Unit ID capital letter (A-Z) of "
+    "the defender from the \"Defending\" row: ";
+const std::string kNotDefender =
+    "That is not a valid \"Defending\" row Unit ID.\nMake sure to look at the computer's "
+    "units in the \"Defending\" row, not the \"Def Units\" row.\n";
 const std::string kNothingLeft = "You do not have any attackers to refocus.  Press Return/Enter to continue.";
 
 std::string Question(int count)
 {
-    return "You have " + std::to_string(count) + " attacker(s) you may refocus.\nDo you want to refocus an attacker "
+    return "You have " + std::to_string(count) +
+           " attacker(s) you may refocus.\nDo you want to refocus an attacker "
            "to attack a defender instead of a base, or finish this phase? Enter r or f: ";
 }
 
@@ -31,7 +36,10 @@ std::string Refocused(char from, char to)
 }
 
 // Player 1's Attacking row / Player 2's Defending row.
-std::string Pairing() { return RowText(player[0].pAttHead) + " / " + RowText(player[1].pDefHead); }
+std::string Pairing()
+{
+    return RowText(player[0].pAttHead) + " / " + RowText(player[1].pDefHead);
+}
 
 class FocusTest : public GameTest {
 protected:
@@ -91,7 +99,7 @@ TEST_F(FocusTest, ComputerMovesOnlyWhereTheAttackerCannotWin)
         {{3, 2}, {}, 3, {}, noOption, "3:0 2:1 / 0:0 0:1"},
         {{3}, {{0, 1}}, 3, {}, noOption, "3:0 / 1:0"},
         {{2, 4, 1}, {{0, 5}}, 2, {}, done, "2:0 4:1 1:2 / 5:0 0:1 0:2"},  // two undefended take both Bases
-        {{2, 4}, {{0, 5}}, 3, {}, drawnDone, "2:0 4:1 / 5:0 0:1"},         // one must stay undefended
+        {{2, 4}, {{0, 5}}, 3, {}, drawnDone, "2:0 4:1 / 5:0 0:1"},        // one must stay undefended
         // The 4 backs the 2 against the 5, unless the Reserves make it win
         // (2 + 4); 2 + 3 only ties.
         {{2, 4, 1}, {{0, 5}}, 3, {}, drawnDone, "2:0 4:0 1:2 / 5:0 0:1 0:2"},

@@ -17,7 +17,10 @@ const std::string kWhere1 = "Where would you like to place this unit? Attacker, 
 const std::string kTooMany = "You already have too many units of that type on the field.\n";
 
 // Every board starts by clearing the console, which holds two ESC characters.
-int Boards(const std::string& out) { return static_cast<int>(std::ranges::count(out, '\033')) / 2; }
+int Boards(const std::string& out)
+{
+    return static_cast<int>(std::ranges::count(out, '\033')) / 2;
+}
 
 std::string Counts(const PowerCounts& c)
 {
@@ -82,7 +85,8 @@ TEST_F(PlacementTest, HumanDialogueRefusesBadAnswersAndEndsWithEmptyReserves)
                   "You did not type an a or d.  Please try again: ");
     EXPECT_NE(out.find(kAsk + kPower + kWhere1 + kClear), std::string::npos);
     EXPECT_EQ(Boards(out), 2);
-    EXPECT_TRUE(out.ends_with("Power 3: 0\nYou do not have any units in your Reserves.  Press Return/Enter to move on."));
+    EXPECT_TRUE(
+        out.ends_with("Power 3: 0\nYou do not have any units in your Reserves.  Press Return/Enter to move on."));
     EXPECT_EQ(Held(Human()), "B2 A[] D[0 1] R[]");
 }
 

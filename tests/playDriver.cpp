@@ -17,8 +17,23 @@ bool EndsWith(const std::string& text, const char* tail)
 }
 
 // The kinds of question the player tells apart, by how their last line ends.
-enum class Ask { None, Pause, Instructions, Order, MaxPower, Level, Place, Kind, Attack, Defend, Focus, Menu,
-                 Power, UnitId, Again };
+enum class Ask {
+    None,
+    Pause,
+    Instructions,
+    Order,
+    MaxPower,
+    Level,
+    Place,
+    Kind,
+    Attack,
+    Defend,
+    Focus,
+    Menu,
+    Power,
+    UnitId,
+    Again
+};
 
 Ask Classify(const std::string& line)
 {
@@ -27,17 +42,24 @@ Ask Classify(const std::string& line)
         Ask ask;
     };
     static const Tail kTails[] = {
-        {"instructions? y or n: ", Ask::Instructions}, {"Enter 1 or 2: ", Ask::Order},
-        {"between 2 and 9: ", Ask::MaxPower},          {"Enter d or q: ", Ask::Level},
-        {"on the field? y or n: ", Ask::Place},        {"(a or d): ", Ask::Kind},
-        {"(a, d or b): ", Ask::Kind},                  {"Enter a or f: ", Ask::Attack},
-        {"Enter d or f: ", Ask::Defend},               {"Enter r or f: ", Ask::Focus},
-        {"in parentheses from above: ", Ask::Menu},    {"play again? y or n: ", Ask::Again},
-        {"to attack: ", Ask::Power},                   {"to defend: ", Ask::Power},
-        {"row: ", Ask::UnitId},                        {"(A-Z): ", Ask::UnitId},
+        {"instructions? y or n: ", Ask::Instructions},
+        {"Enter 1 or 2: ", Ask::Order},
+        {"between 2 and 9: ", Ask::MaxPower},
+        {"Enter d or q: ", Ask::Level},
+        {"on the field? y or n: ", Ask::Place},
+        {"(a or d): ", Ask::Kind},
+        {"(a, d or b): ", Ask::Kind},
+        {"Enter a or f: ", Ask::Attack},
+        {"Enter d or f: ", Ask::Defend},
+        {"Enter r or f: ", Ask::Focus},
+        {"in parentheses from above: ", Ask::Menu},
+        {"play again? y or n: ", Ask::Again},
+        {"to attack: ", Ask::Power},
+        {"to defend: ", Ask::Power},
+        {"row: ", Ask::UnitId},
+        {"(A-Z): ", Ask::UnitId},
     };
-    if (line.find("Press Return/Enter") != std::string::npos &&
-        (EndsWith(line, ": ") || EndsWith(line, "."))) {
+    if (line.find("Press Return/Enter") != std::string::npos && (EndsWith(line, ": ") || EndsWith(line, "."))) {
         return Ask::Pause;
     }
     // The Reserve Power question ends in the game's maximum Power.
@@ -112,8 +134,25 @@ private:
 
     std::string Junk()
     {
-        static const std::string kJunk[] = {"", "Y", "N", "x", "0", "99", "yes please, all of them", "\r", std::string(300, 'Z'),
-                                            "\xe9\xff", "A", "z", "!", "-1", "  ", "p", "f", "9", "\t"};
+        static const std::string kJunk[] = {"",
+                                            "Y",
+                                            "N",
+                                            "x",
+                                            "0",
+                                            "99",
+                                            "yes please, all of them",
+                                            "\r",
+                                            std::string(300, 'Z'),
+                                            "\xe9\xff",
+                                            "A",
+                                            "z",
+                                            "!",
+                                            "-1",
+                                            "  ",
+                                            "p",
+                                            "f",
+                                            "9",
+                                            "\t"};
         return kJunk[Pick(static_cast<int>(std::size(kJunk)))];
     }
 
@@ -175,7 +214,8 @@ PlayedGame PlayGame(const std::vector<std::string>& command, const PlayPolicy& p
         game.report = process.Report();
     }
     for (const char* result : {"You win!", "You lose!"}) {
-        for (size_t at = game.transcript.find(result); at != std::string::npos; at = game.transcript.find(result, at + 1)) {
+        for (size_t at = game.transcript.find(result); at != std::string::npos;
+             at = game.transcript.find(result, at + 1)) {
             ++game.results;
         }
     }

@@ -10,7 +10,7 @@
 #include <vector>
 
 struct PlayPolicy {
-    char order = '1';          // the answer to the player-order question
+    char order = '1';  // the answer to the player-order question
     char maxPower = '5';
     char level = 'd';
     std::uint32_t seed = 1;
@@ -23,16 +23,16 @@ struct PlayPolicy {
 };
 
 struct PlayedGame {
-    int status = -1;           // exit status, -1 when killed or signalled
-    bool timedOut = false;     // the harness had to kill it
-    int signal = 0;            // the signal that ended it, if one did
-    int results = 0;           // how many games reached a win or a loss
+    int status = -1;        // exit status, -1 when killed or signalled
+    bool timedOut = false;  // the harness had to kill it
+    int signal = 0;         // the signal that ended it, if one did
+    int results = 0;        // how many games reached a win or a loss
     long answers = 0;
-    std::string transcript;    // everything the game printed
-    std::string errors;        // everything it wrote to stderr
-    long peakKilobytes = 0;    // the game's peak resident memory
-    std::string input;         // every byte the player typed
-    std::string report;        // when it did not end cleanly: what the harness saw, and where the input is kept
+    std::string transcript;  // everything the game printed
+    std::string errors;      // everything it wrote to stderr
+    long peakKilobytes = 0;  // the game's peak resident memory
+    std::string input;       // every byte the player typed
+    std::string report;      // when it did not end cleanly: what the harness saw, and where the input is kept
 };
 
 // Runs `command` (the game, or a tool that runs it) and plays it.

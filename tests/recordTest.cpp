@@ -71,9 +71,10 @@ TEST_F(RecordTest, HoldsAHeaderAndOneLinePerAnswerAndSeeding)
     const std::string record = File("game");
     const RunResult run = RunQir({"--seed", "41", "--record", record}, "n\n2\n2\nd\n\\\n\x1b[\n\t\r\n\xe9");
     EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(Slurp(record), kHeader + "seed 41\nanswer n\\n\nanswer 2\\n\nanswer 2\\n\nanswer d\\n\ndice 41\n"
-                                       "key \\\\\nkey \\n\nanswer \\x1b[\nanswer \\n\nanswer \\t\\r\nanswer \\n\n"
-                                       "answer \\xe9\n");
+    EXPECT_EQ(Slurp(record), kHeader +
+                                 "seed 41\nanswer n\\n\nanswer 2\\n\nanswer 2\\n\nanswer d\\n\ndice 41\n"
+                                 "key \\\\\nkey \\n\nanswer \\x1b[\nanswer \\n\nanswer \\t\\r\nanswer \\n\n"
+                                 "answer \\xe9\n");
     EXPECT_EQ(RunQir({"--replay", record}).output, run.output);
 
     const std::string wholeGame = File("whole");
@@ -111,9 +112,9 @@ TEST_F(RecordTest, ANewRecordMustBeANewFile)
 TEST_F(RecordTest, AFailedAppendStopsTheGame)
 {
     const std::string record = File("small");
-    const RunResult run = RunCommand({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" --record \"$1\"",
-                                      QIR_EXE, record},
-                                     ReadSession("round-as-player1").answers + std::string(200, '\n'));
+    const RunResult run =
+        RunCommand({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" --record \"$1\"", QIR_EXE, record},
+                   ReadSession("round-as-player1").answers + std::string(200, '\n'));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "qir: cannot write the record " + record + ": File too large\n");
     EXPECT_LE(Slurp(record).size(), 512U);
@@ -169,8 +170,9 @@ TEST_F(RecordTest, ACutLastLineIsDroppedWithANote)
 
     const RunResult resumed = RunQir({"--resume", record}, "1\n");
     EXPECT_EQ(resumed.status, 0);
-    EXPECT_EQ(resumed.errors, "qir: " + record + ": its last line was cut short and is left out (removed from "
-                                                  "the file when the game goes on)\n");
+    EXPECT_EQ(resumed.errors, "qir: " + record +
+                                  ": its last line was cut short and is left out (removed from "
+                                  "the file when the game goes on)\n");
     EXPECT_EQ(Slurp(record), kept + "answer 1\\n\n");
     EXPECT_TRUE(resumed.output.starts_with(replayed.output.substr(0, replayed.output.size() - 1) +
                                            "What should the maximum unit Power be?"));
@@ -194,8 +196,9 @@ TEST_F(RecordTest, ResumingAFinishedGameShowsNothing)
     std::string input = ReadSession("loss-then-new-game").answers;
     input = input.substr(0, input.find("yes\n")) + "n\n";
     const RunResult played = RunQir({"--seed", "1010", "--record", record}, input);
-    ASSERT_TRUE(played.output.ends_with("Want to play again? y or n: You did not type a y or n.  Please try again: "
-                                        "You did not type a y or n.  Please try again: "))
+    ASSERT_TRUE(
+        played.output.ends_with("Want to play again? y or n: You did not type a y or n.  Please try again: "
+                                "You did not type a y or n.  Please try again: "))
         << LastLines(played.output, 3);
     const std::string finished = Slurp(record);
 

@@ -10,14 +10,18 @@ namespace {
 
 const std::string kReinforce =
     "Reinforce (r): Permanently boost a currently attacking/defending unit's Power with a Reserve unit\n";
-const std::string kPowerUp = "Base Power-up (b): Sacrifice one Base to give a one time Power boost to a currently "
-                             "defending unit equal to the number of Bases you control (pre-sacrifice)\n";
-const std::string kAdvance = "Advance Defender (a): Permanently move a Defense unit to become an attacker - it can "
-                             "only attack Defenders this round\n";
-const std::string kPass = "Pass (p): End this step and move on without making any moves. After both players pass "
-                          "consecutively, combat resolves\n";
-const std::string kFinish = "Finish (f): End this step and move on. After the computer reinforces, you will get "
-                            "another chance to reinforce.\n";
+const std::string kPowerUp =
+    "Base Power-up (b): Sacrifice one Base to give a one time Power boost to a currently "
+    "defending unit equal to the number of Bases you control (pre-sacrifice)\n";
+const std::string kAdvance =
+    "Advance Defender (a): Permanently move a Defense unit to become an attacker - it can "
+    "only attack Defenders this round\n";
+const std::string kPass =
+    "Pass (p): End this step and move on without making any moves. After both players pass "
+    "consecutively, combat resolves\n";
+const std::string kFinish =
+    "Finish (f): End this step and move on. After the computer reinforces, you will get "
+    "another chance to reinforce.\n";
 const std::string kRetry = "You did not type one of the available options.  Please try again: ";
 
 std::string Menu(const std::string& options)
@@ -51,9 +55,9 @@ TEST_F(ReinforceTest, HumanDefendingReinforcesAndPowersUpOnce)
     EXPECT_EQ(Turn("a\nr\n0\n5\n3\n4\nC\nB\nb\na\nA\nb\nf\n", PlyrReinforce, true),
               Menu(kReinforce + kPowerUp + kPass) + kRetry + power + outOfRange + outOfRange +
                   "You have no units of that Power available in your Reserves.\n" + power + which + notOwn + which +
-                  "#Unit ID B has been reinforced\n" + Menu(kPowerUp + kFinish) + whichPowerUp + notOwn +
-                  whichPowerUp + "#Defending unit ID A has been Powered-up and one of your Bases sacrificed\n" +
-                  Menu(kFinish) + kRetry + "#");
+                  "#Unit ID B has been reinforced\n" + Menu(kPowerUp + kFinish) + whichPowerUp + notOwn + whichPowerUp +
+                  "#Defending unit ID A has been Powered-up and one of your Bases sacrificed\n" + Menu(kFinish) +
+                  kRetry + "#");
     EXPECT_EQ(result, 1);
     EXPECT_EQ(RowText(Human().pDefHead), "7:0 9:1");
     EXPECT_EQ(Human().iResNum, 0);
@@ -75,8 +79,9 @@ TEST_F(ReinforceTest, HumanAttackingAdvancesOnlyAgainstARealDefender)
     // Power 9 is not held; 'B' is the empty slot opposite an attacker. Pass
     // after a move ends the turn at once.
     const std::string power = "Enter a valid Power for the defense unit you want to reassign to attack: ";
-    const std::string which = "Which defender will the attacker fight?\nEnter the Unit ID (A-Z) of the defender from "
-                              "your opponent's \"Defending\" row: ";
+    const std::string which =
+        "Which defender will the attacker fight?\nEnter the Unit ID (A-Z) of the defender from "
+        "your opponent's \"Defending\" row: ";
     EXPECT_EQ(Turn("R\nr\n2\nA\na\n9\n1\nB\nA\np\n", PlyrReinforce, false),
               Menu(kReinforce + kAdvance + kPass) + kRetry +
                   "What Power unit would you like to place? Type a number 1-4: Which unit do you want to reinforce? "

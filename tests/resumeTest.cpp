@@ -140,8 +140,9 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
             const RunResult resumed = RunQir({"--resume", file}, input.substr(cut));
             ASSERT_EQ(resumed.status, 0) << resumed.report;
             EXPECT_EQ(resumed.output, ShownAfterResume(whole.output, first.output))
-                << resumed.errors << "replay: qir --seed " << seed << " --record F < " << KeepInput("first", input.substr(0, cut))
-                << "; qir --resume F < " << KeepInput("rest", input.substr(cut));
+                << resumed.errors << "replay: qir --seed " << seed << " --record F < "
+                << KeepInput("first", input.substr(0, cut)) << "; qir --resume F < "
+                << KeepInput("rest", input.substr(cut));
             EXPECT_EQ(Slurp(file), record);
             if (cuts++ % static_cast<int>(kCuts) == 0) {
                 EXPECT_EQ(RunQir({"--replay", file}).output, whole.output);
@@ -190,8 +191,10 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
             fs::remove(file);
         }
     }
-    std::printf("%d cuts and %d kills resumed (%d of them with a cut last line; %d kills came before the "
-                "record began; %d games too short to cut)\n", cuts, kills, cutLines, killedBeforeRecord, tooShort);
+    std::printf(
+        "%d cuts and %d kills resumed (%d of them with a cut last line; %d kills came before the "
+        "record began; %d games too short to cut)\n",
+        cuts, kills, cutLines, killedBeforeRecord, tooShort);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, ResumeAnywhere, ::testing::Range<unsigned>(0, kShards));

@@ -22,8 +22,14 @@ void Attack(std::initializer_list<int> powers)
         InsertNode(0, player[0].iCurAttNum, power, 0);
     }
 }
-void Defend(int col, int power) { InsertNode(1, col, power, 1); }
-void Advance(int col, int power) { InsertNode(0, col, power, 0); }
+void Defend(int col, int power)
+{
+    InsertNode(1, col, power, 1);
+}
+void Advance(int col, int power)
+{
+    InsertNode(0, col, power, 0);
+}
 
 // Both rows of the pairing, the attacker's first; every node must also stand
 // in the column of its position.

@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "support.h"
 
@@ -89,7 +89,8 @@ TEST(SessionTest, FocusClosesWhenNoKeyNamesTheDefender)
     EXPECT_NE(transcript.find("Starting round 14, Combat phase, step 3: Attack Focus\n"
                               "You do not have any attackers to refocus."),
               std::string::npos);
-    EXPECT_EQ(transcript.find("Which defender will the attacker fight?", transcript.find("round 14")), std::string::npos);
+    EXPECT_EQ(transcript.find("Which defender will the attacker fight?", transcript.find("round 14")),
+              std::string::npos);
 }
 
 // Cuts a session's script and expects the game to stop at the question or
@@ -127,8 +128,8 @@ TEST(SessionTest, EndOfInputEndsTheGameQuietlyAtAnyQuestionOrPause)
          "You did not type a y or n.  Please try again: "},
     };
     for (const Cut& cut : cuts) {
-        SCOPED_TRACE(std::string(cut.session) + " cut after " + std::to_string(cut.lines) + " lines + \"" +
-                     cut.tail + "\"");
+        SCOPED_TRACE(std::string(cut.session) + " cut after " + std::to_string(cut.lines) + " lines + \"" + cut.tail +
+                     "\"");
         const Session session = ReadSession(cut.session);
         const std::string& script = session.answers;
         size_t end = 0;
@@ -142,7 +143,8 @@ TEST(SessionTest, EndOfInputEndsTheGameQuietlyAtAnyQuestionOrPause)
         const std::string shown = run.output.substr(0, run.output.size() - 1);
         const std::string transcript = ReadTestData(std::string(cut.session) + ".out");
         EXPECT_EQ(transcript.compare(0, shown.size(), shown), 0) << FirstDifference(transcript, shown);
-        EXPECT_TRUE(shown.ends_with(cut.stopsAt)) << "ends with: " << Visible(shown.substr(shown.size() - std::min<size_t>(shown.size(), 120)));
+        EXPECT_TRUE(shown.ends_with(cut.stopsAt))
+            << "ends with: " << Visible(shown.substr(shown.size() - std::min<size_t>(shown.size(), 120)));
     }
 }
 
@@ -164,8 +166,8 @@ TEST(SessionTest, EveryQuestionReachesAPipeBeforeTheGameWaits)
         {"on the field? y or n: ", "n\n"},
     };
     for (const auto& [question, answer] : exchanges) {
-        ASSERT_TRUE(game.ReadUntil(question)) << "not shown before the game waited: " << question
-                                               << "\nshown so far:\n" << Visible(game.Output());
+        ASSERT_TRUE(game.ReadUntil(question)) << "not shown before the game waited: " << question << "\nshown so far:\n"
+                                              << Visible(game.Output());
         game.Write(answer);
     }
     ASSERT_TRUE(game.ReadUntil("Enter a or f: "));

@@ -9,8 +9,9 @@
 namespace {
 
 const std::string kNothingToRefocus = "You do not have any attackers to refocus.  Press Return/Enter to continue.";
-const std::string kMenuEnd = "Pass (p): End this step and move on without making any moves. After both players pass "
-                             "consecutively, combat resolves\nEnter one of the letters in parentheses from above: ";
+const std::string kMenuEnd =
+    "Pass (p): End this step and move on without making any moves. After both players pass "
+    "consecutively, combat resolves\nEnter one of the letters in parentheses from above: ";
 
 class Unnameable : public GameTest {
 protected:
@@ -68,10 +69,10 @@ TEST_F(Unnameable, ReinforcementOffersOnlyMovesWhoseUnitCanBeNamed)
     };
     const Case cases[] = {
         {false, Units(33), "3" + Empty(32), "ra"},
-        {false, Empty(32) + "3", Units(33), ""},         // his attackers past 'a': no Reinforce
-        {false, Units(33), Empty(32) + "3", "r"},        // the computer's defenders past 'a': no Advance
+        {false, Empty(32) + "3", Units(33), ""},   // his attackers past 'a': no Reinforce
+        {false, Units(33), Empty(32) + "3", "r"},  // the computer's defenders past 'a': no Advance
         {true, Units(33), Units(33), "rb"},
-        {true, Empty(32) + "3", Units(33), ""},          // his defenders past 'a': neither
+        {true, Empty(32) + "3", Units(33), ""},  // his defenders past 'a': neither
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.own + " / " + c.theirs);
