@@ -42,6 +42,8 @@ void Welcome()
 
 void Instructions()
 {
+    // Printed one after another; where a rule runs over two lines, each line
+    // is an entry of its own.
     static const char* const kRules[] = {
         "\n",
         "INSTRUCTIONS FOR QIR\n",
@@ -53,9 +55,9 @@ void Instructions()
         "-----\n",
         "There are 3 types of units: Base, Defender, and Attacker.\n",
         "Only units of Power 1 can be Base units, but any unit an be used for Defense or Attack.\n",
-        "Each player starts with one Base which is automatically placed on the field at the beginning,\n"
+        "Each player starts with one Base which is automatically placed on the field at the beginning,\n",
         "plus a Power 1 unit and a Power 2 unit in his Reserves.\n",
-        "New units are acquired at the beginning of each round.\n"
+        "New units are acquired at the beginning of each round.\n",
         "The number of units acquired is determined by the number of bases your opponent controls.\n",
         "The Power of each acquired unit is determined by a die roll. You decide the maximum Power level, anywhere from 2 to 9, at the beginning of the game.\n",
         "\n",
@@ -64,7 +66,7 @@ void Instructions()
         "Each round is made up of 2 phases, and each phase contains multiple steps.\n",
         "Both players complete the first phase in turn before moving on to the second.\n",
         "Both players complete the second phase in turn before starting a new round (if the game is not over).\n",
-        "Player 1 always gets the first turn for each phase.\n"
+        "Player 1 always gets the first turn for each phase.\n",
         "Going first can be beneficial in combat if you can destroy your opponent's bases in that turn.\n",
         "However, going first in the placement phase can be detrimental because you do not know how your opponent will place his units.\n",
         "\n",

@@ -11,6 +11,7 @@ std::time_t gTestClock = [] {
     return text != nullptr ? static_cast<std::time_t>(std::strtoll(text, nullptr, 10)) : std::time_t{1000};
 }();
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): the C library's own name is reserved
 extern "C" std::time_t time(std::time_t* out) noexcept
 {
     if (out != nullptr) {

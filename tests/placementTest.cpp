@@ -61,7 +61,7 @@ protected:
     std::string RunAi(void (*placement)())
     {
         alarm(10);
-        const std::string out = RunWithInput("", placement);
+        std::string out = RunWithInput("", placement);
         alarm(0);
         EXPECT_EQ(Boards(out), 1);
         return out;

@@ -117,7 +117,7 @@ std::string LastLines(const std::string& text, int lines)
 
 std::string KeepInput(const std::string& name, const std::string& input)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / ("qir-" + name + ".in")).string();
+    std::string path = (std::filesystem::temp_directory_path() / ("qir-" + name + ".in")).string();
     WriteFile(path, input);
     return path;
 }
@@ -146,6 +146,7 @@ GameProcess::GameProcess(const std::vector<std::string>& command, const std::vec
             putenv(entry.data());
         }
         std::vector<char*> argv;
+        argv.reserve(command.size() + 1);
         for (const std::string& arg : command) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
