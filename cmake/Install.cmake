@@ -8,6 +8,14 @@
 # only the package build asks for (see Package.cmake).
 include(GNUInstallDirs)
 
+# On Windows the game, the README and the licence lie side by side in one
+# folder, as a player unzips them; there is no manual page to read there.
+if(WIN32)
+  install(TARGETS qir RUNTIME DESTINATION . COMPONENT game)
+  install(FILES README.md LICENSE DESTINATION . COMPONENT game)
+  return()
+endif()
+
 install(TARGETS qir RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT game)
 install(FILES qir.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT game)

@@ -1,7 +1,12 @@
 # SPDX-License-Identifier: MIT
 # Packages of the game (run cpack in the build folder): a Debian package laid
 # out as Debian wants games, and a .tar.gz with the plain install layout.
-set(CPACK_GENERATOR DEB TGZ)
+# For Windows a .zip (qir-X.Y.Z-win64.zip) of the Windows install layout.
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+endif()
 set(CPACK_PACKAGE_NAME qir)
 set(CPACK_PACKAGE_VENDOR "The Qir developers")
 set(CPACK_PACKAGE_CONTACT "Qir developers <qir@example.org>")

@@ -2,6 +2,7 @@
 // The console: everything the game prints and every answer it reads goes
 // through here, so the end of input, a failed terminal and the game's record
 // are each handled in one place.
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -9,8 +10,18 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include "qir.h"
 
@@ -21,6 +32,72 @@ bool gHolding = false;  // a resumed game is being replayed: show nothing yet
 int gOutputError = 0;   // why the output cannot be written, once known
 int gInputError = 0;    // why the answers cannot be read, once known
 const char* const kClearScreen = "\033[H\033[2J";
+
+#ifdef _WIN32
+// The Windows console, when the game's output goes to one. A console that
+// understands the terminal's sequences gets the same bytes as everywhere
+// else; an older one is cleared through its own calls instead, since the game
+// never starts a process (such as cls) to do it.
+HANDLE gConsole = INVALID_HANDLE_VALUE;  // the console shown, or none
+DWORD gConsoleMode = 0;                  // its mode before the game, given back at the end
+bool gClearByConsoleCalls = false;       // it cannot read the clearing sequence
+
+void RestoreConsoleMode()
+{
+    SetConsoleMode(gConsole, gConsoleMode);
+}
+
+// Blanks the whole console and puts the cursor at its top left, as the
+// clearing sequence does.
+void ClearConsole()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(gConsole, &info)) {
+        return;
+    }
+    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    const COORD home = {0, 0};
+    DWORD done = 0;
+    FillConsoleOutputCharacterA(gConsole, ' ', cells, home, &done);
+    FillConsoleOutputAttribute(gConsole, info.wAttributes, cells, home, &done);
+    SetConsoleCursorPosition(gConsole, home);
+}
+
+// Whether Windows gave us this standard handle at all.
+bool HandleGiven(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    SetLastError(NO_ERROR);
+    return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
+}
+
+// The C library would turn every newline into CR LF and stop reading at a
+// Ctrl-Z: output stays binary so transcripts match other systems byte for
+// byte, and so does input from a file or pipe. Typed answers stay in text
+// mode, so the Return key's CR LF reaches the game as one newline.
+void SetUpWindowsStreams()
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdin), _isatty(_fileno(stdin)) ? _O_TEXT : _O_BINARY);
+
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
+        return;  // a file or a pipe: it gets the sequence itself
+    }
+    gConsole = out;
+    gConsoleMode = mode;
+    if (SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+        std::atexit(RestoreConsoleMode);
+    } else {
+        gClearByConsoleCalls = true;
+    }
+}
+#endif
 
 [[noreturn]] void OutputFailed(int error)
 {
@@ -34,6 +111,27 @@ const char* const kClearScreen = "\033[H\033[2J";
     FlushOutput();
     std::fprintf(stderr, "qir: cannot read the player's answers: %s\n", std::strerror(error));
     std::exit(1);
+}
+
+// Writes `length` bytes to the standard output, or ends the program.
+void WriteOut(const char* data, size_t length)
+{
+    size_t done = 0;
+    while (done < length) {
+#ifdef _WIN32
+        const size_t chunk = std::min<size_t>(length - done, 1U << 30);
+        const long long n = _write(1, data + done, static_cast<unsigned>(chunk));
+#else
+        const ssize_t n = write(1, data + done, length - done);
+#endif
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            OutputFailed(n < 0 ? errno : EIO);
+        }
+        done += static_cast<size_t>(n);
+    }
 }
 
 // The next byte the player typed, or EOF at the end of input. A read error
@@ -61,6 +159,17 @@ void BrokenRule(const char* rule, const char* file, int line)
 
 void GuardStandardStreams()
 {
+#ifdef _WIN32
+    // A handle Windows did not give us stays taken in the C library, so no
+    // record can land on it; the game only has to know that it cannot be used.
+    SetUpWindowsStreams();
+    if (!HandleGiven(STD_INPUT_HANDLE)) {
+        gInputError = EBADF;
+    }
+    if (!HandleGiven(STD_OUTPUT_HANDLE)) {
+        gOutputError = EBADF;
+    }
+#else
     // A descriptor closed by whoever started us would be handed to the next
     // file we open (a record), and the game would write its output there.
     // Fill it with the null device, and remember that it cannot be used.
@@ -78,6 +187,7 @@ void GuardStandardStreams()
             gOutputError = EBADF;
         }
     }
+#endif
 }
 
 void VPrint(const char* format, std::va_list args)
@@ -120,17 +230,20 @@ void FlushOutput()
     if (gOutputError != 0) {
         OutputFailed(gOutputError);
     }
-    size_t done = 0;
-    while (done < gHeld.size()) {
-        const ssize_t n = write(1, gHeld.data() + done, gHeld.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            OutputFailed(n < 0 ? errno : EIO);
-        }
-        done += static_cast<size_t>(n);
+#ifdef _WIN32
+    // An older console is cleared where the sequence stands in the output,
+    // after the text before it has been shown.
+    size_t from = 0;
+    const size_t clearLength = std::strlen(kClearScreen);
+    for (size_t at; gClearByConsoleCalls && (at = gHeld.find(kClearScreen, from)) != std::string::npos;
+         from = at + clearLength) {
+        WriteOut(gHeld.data() + from, at - from);
+        ClearConsole();
     }
+    WriteOut(gHeld.data() + from, gHeld.size() - from);
+#else
+    WriteOut(gHeld.data(), gHeld.size());
+#endif
     gHeld.clear();
 }
 

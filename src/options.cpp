@@ -88,11 +88,13 @@ std::string OptionName(int val)
 std::string Refused(int got, char* const argv[])
 {
     const std::string arg = optind > 0 ? argv[optind - 1] : "";
-    if (got == ':') {
-        return "option '" + OptionName(optopt) + "' needs an argument";
-    }
+    // Asked first: MinGW's getopt_long reports '--help=x' as a missing
+    // argument, where glibc reports an unknown one.
     if (optopt != 0 && std::strchr("hV", optopt) != nullptr) {
         return "option '" + OptionName(optopt) + "' takes no argument";
+    }
+    if (got == ':') {
+        return "option '" + OptionName(optopt) + "' needs an argument";
     }
     if (optopt != 0) {
         return std::string("unknown option '-") + static_cast<char>(optopt) + "'";

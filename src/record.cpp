@@ -2,6 +2,7 @@
 // The game's record: every answer the player gives and every seeding of the
 // dice, one line each, written before the game acts on it. A record lets a
 // game go on after a closed terminal (--resume) and be shown again (--replay).
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -14,11 +15,65 @@
 #include <vector>
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "qir.h"
 
 namespace {
+
+// The record's file calls. Windows has the same calls under other names; its
+// C library would also turn every newline into CR LF, so the record is kept
+// in binary there and reads the same on every system.
+#ifdef _WIN32
+int CreateRecordFile(const char* path)
+{
+    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+// Opens the record for appending, cut back to `length` bytes unless that is
+// negative; -1 with errno set when either fails.
+int ReopenRecordFile(const char* path, long long length)
+{
+    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_BINARY);
+    if (fd >= 0 && length >= 0) {
+        const errno_t error = _chsize_s(fd, length);
+        if (error != 0) {
+            _close(fd);
+            errno = error;
+            return -1;
+        }
+    }
+    return fd;
+}
+
+long long WriteSome(int fd, const char* data, size_t length)
+{
+    return _write(fd, data, static_cast<unsigned>(std::min<size_t>(length, 1U << 30)));
+}
+#else
+int CreateRecordFile(const char* path)
+{
+    return open(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0644);
+}
+
+int ReopenRecordFile(const char* path, long long length)
+{
+    if (length >= 0 && truncate(path, static_cast<off_t>(length)) != 0) {
+        return -1;
+    }
+    return open(path, O_WRONLY | O_APPEND);
+}
+
+long long WriteSome(int fd, const char* data, size_t length)
+{
+    return write(fd, data, length);
+}
+#endif
 
 constexpr int kRecordFormat = 1;
 const std::string kMagic = "Qir record ";
@@ -64,7 +119,7 @@ void Append(const std::string& text)
 {
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = write(gFile, text.data() + done, text.size() - done);
+        const long long n = WriteSome(gFile, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -202,10 +257,7 @@ void LoadRecord(bool resuming)
 // what he answers is appended. A cut last line is removed first.
 void ContinueRecording()
 {
-    if (gWholeLength >= 0 && truncate(gPath.c_str(), static_cast<off_t>(gWholeLength)) != 0) {
-        CannotWrite(errno);
-    }
-    gFile = open(gPath.c_str(), O_WRONLY | O_APPEND);
+    gFile = ReopenRecordFile(gPath.c_str(), gWholeLength);
     if (gFile < 0) {
         CannotWrite(errno);
     }
@@ -260,7 +312,7 @@ void StartRecord(const Options& options)
         return;
     }
     gPath = options.record;
-    gFile = open(gPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0644);
+    gFile = CreateRecordFile(gPath.c_str());
     if (gFile < 0) {
         std::fprintf(stderr, "qir: cannot create the record %s: %s\n", gPath.c_str(), std::strerror(errno));
         std::exit(1);
