@@ -14,35 +14,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void Spit(const fs::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// A fresh folder for each test's records.
-class RecordTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char name[] = "/tmp/qir-recordXXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string File(const char* name) const { return (folder_ / name).string(); }
-
-    fs::path folder_;
-};
+class RecordTest : public TempFolderTest {};
 
 const std::string kHeader = "Qir record 1\ngame " QIR_VERSION "\n";
 
@@ -71,10 +43,10 @@ TEST_F(RecordTest, HoldsAHeaderAndOneLinePerAnswerAndSeeding)
     const std::string record = File("game");
     const RunResult run = RunQir({"--seed", "41", "--record", record}, "n\n2\n2\nd\n\\\n\x1b[\n\t\r\n\xe9");
     EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(Slurp(record), kHeader +
-                                 "seed 41\nanswer n\\n\nanswer 2\\n\nanswer 2\\n\nanswer d\\n\ndice 41\n"
-                                 "key \\\\\nkey \\n\nanswer \\x1b[\nanswer \\n\nanswer \\t\\r\nanswer \\n\n"
-                                 "answer \\xe9\n");
+    EXPECT_EQ(ReadFile(record), kHeader +
+                                    "seed 41\nanswer n\\n\nanswer 2\\n\nanswer 2\\n\nanswer d\\n\ndice 41\n"
+                                    "key \\\\\nkey \\n\nanswer \\x1b[\nanswer \\n\nanswer \\t\\r\nanswer \\n\n"
+                                    "answer \\xe9\n");
     EXPECT_EQ(RunQir({"--replay", record}).output, run.output);
 
     const std::string wholeGame = File("whole");
@@ -82,7 +54,7 @@ TEST_F(RecordTest, HoldsAHeaderAndOneLinePerAnswerAndSeeding)
     policy.games = 2;
     const PlayedGame game = PlayGame({QIR_EXE, "--seed", "41", "--record", wholeGame}, policy);
     ASSERT_EQ(game.results, 2) << game.report;
-    std::istringstream lines(Slurp(wholeGame));
+    std::istringstream lines(ReadFile(wholeGame));
     unsigned next = 41;
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("dice ")) {
@@ -95,12 +67,12 @@ TEST_F(RecordTest, HoldsAHeaderAndOneLinePerAnswerAndSeeding)
 TEST_F(RecordTest, ANewRecordMustBeANewFile)
 {
     const std::string existing = File("existing");
-    Spit(existing, "keep me\n");
+    WriteFile(existing, "keep me\n");
     const RunResult refused = RunQir({"--record", existing}, "n\n");
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.output, "");
     EXPECT_EQ(refused.errors, "qir: cannot create the record " + existing + ": File exists\n");
-    EXPECT_EQ(Slurp(existing), "keep me\n");
+    EXPECT_EQ(ReadFile(existing), "keep me\n");
 
     const std::string nowhere = File("missing/record");
     EXPECT_EQ(RunQir({"--record", nowhere}, "n\n").errors,
@@ -117,7 +89,7 @@ TEST_F(RecordTest, AFailedAppendStopsTheGame)
                    ReadSession("round-as-player1").answers + std::string(200, '\n'));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "qir: cannot write the record " + record + ": File too large\n");
-    EXPECT_LE(Slurp(record).size(), 512U);
+    EXPECT_LE(ReadFile(record).size(), 512U);
 }
 
 TEST_F(RecordTest, DamagedOrForeignRecordsAreRefusedAndLeftAlone)
@@ -143,12 +115,12 @@ TEST_F(RecordTest, DamagedOrForeignRecordsAreRefusedAndLeftAlone)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content);
         const std::string record = File("damaged");
-        Spit(record, c.content);
+        WriteFile(record, c.content);
         for (const char* mode : {"--resume", "--replay"}) {
             const RunResult refused = RunQir({mode, record}, "n\n");
             EXPECT_EQ(refused.status, 1);
             EXPECT_EQ(refused.errors, "qir: " + record + " " + c.problem + "\n");
-            EXPECT_EQ(Slurp(record), c.content);
+            EXPECT_EQ(ReadFile(record), c.content);
             if (std::string(mode) == "--resume") {
                 EXPECT_EQ(refused.output, "");
             }
@@ -162,18 +134,18 @@ TEST_F(RecordTest, ACutLastLineIsDroppedWithANote)
 {
     const std::string record = File("cut");
     const std::string kept = kHeader + "answer n\\n\n";
-    Spit(record, kept + "answ");
+    WriteFile(record, kept + "answ");
     const RunResult replayed = RunQir({"--replay", record});
     EXPECT_EQ(replayed.status, 0);
     EXPECT_EQ(replayed.errors, "qir: " + record + ": its last line was cut short and is left out\n");
-    EXPECT_EQ(Slurp(record), kept + "answ");
+    EXPECT_EQ(ReadFile(record), kept + "answ");
 
     const RunResult resumed = RunQir({"--resume", record}, "1\n");
     EXPECT_EQ(resumed.status, 0);
     EXPECT_EQ(resumed.errors, "qir: " + record +
                                   ": its last line was cut short and is left out (removed from "
                                   "the file when the game goes on)\n");
-    EXPECT_EQ(Slurp(record), kept + "answer 1\\n\n");
+    EXPECT_EQ(ReadFile(record), kept + "answer 1\\n\n");
     EXPECT_TRUE(resumed.output.starts_with(replayed.output.substr(0, replayed.output.size() - 1) +
                                            "What should the maximum unit Power be?"));
 }
@@ -181,7 +153,7 @@ TEST_F(RecordTest, ACutLastLineIsDroppedWithANote)
 TEST_F(RecordTest, ARecordOfAnotherVersionResumesWithAWarning)
 {
     const std::string record = File("old");
-    Spit(record, "Qir record 1\ngame 0.9.0\nanswer n\\n\n");
+    WriteFile(record, "Qir record 1\ngame 0.9.0\nanswer n\\n\n");
     const RunResult resumed = RunQir({"--resume", record}, "1\n");
     EXPECT_EQ(resumed.status, 0);
     EXPECT_EQ(resumed.errors, "qir: " + record + " was recorded by qir 0.9.0; resuming it with qir " QIR_VERSION "\n");
@@ -200,13 +172,13 @@ TEST_F(RecordTest, ResumingAFinishedGameShowsNothing)
         played.output.ends_with("Want to play again? y or n: You did not type a y or n.  Please try again: "
                                 "You did not type a y or n.  Please try again: "))
         << LastLines(played.output, 3);
-    const std::string finished = Slurp(record);
+    const std::string finished = ReadFile(record);
 
     const RunResult resumed = RunQir({"--resume", record}, "y\n");
     EXPECT_EQ(resumed.status, 0);
     EXPECT_EQ(resumed.output, "");
     EXPECT_EQ(resumed.errors, "qir: the game recorded in " + record + " is over; there is nothing to resume\n");
-    EXPECT_EQ(Slurp(record), finished);
+    EXPECT_EQ(ReadFile(record), finished);
     EXPECT_EQ(RunQir({"--replay", record}).output, played.output);
 }
 

@@ -27,14 +27,6 @@ constexpr unsigned kShards = 4;
 constexpr size_t kCuts = 20;
 constexpr int kKills = 5;
 
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // How many typed characters the record's complete lines hold: each answer or
 // key entry stands for its characters, an escape for one.
 size_t TypedCharacters(const std::string& record)
@@ -67,19 +59,7 @@ std::string ShownAfterResume(const std::string& uninterrupted, std::string repla
     return uninterrupted.substr(clear == std::string::npos ? 0 : clear);
 }
 
-class ResumeAnywhere : public ::testing::TestWithParam<unsigned> {
-protected:
-    void SetUp() override
-    {
-        char name[] = "/tmp/qir-resumeXXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string File(const std::string& name) const { return (folder_ / name).string(); }
-
-    fs::path folder_;
-};
+class ResumeAnywhere : public TempFolderTest, public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
 {
@@ -112,7 +92,7 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
         const RunResult whole = RunQir({"--seed", seed, "--record", wholeRecord}, input);
         const auto took = std::chrono::steady_clock::now() - started;
         ASSERT_EQ(whole.output, played.transcript);
-        const std::string record = Slurp(wholeRecord);
+        const std::string record = ReadFile(wholeRecord);
         ASSERT_EQ(RunQir({"--replay", wholeRecord}).output, whole.output);
         fs::remove(wholeRecord);
 
@@ -143,7 +123,7 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
                 << resumed.errors << "replay: qir --seed " << seed << " --record F < "
                 << KeepInput("first", input.substr(0, cut)) << "; qir --resume F < "
                 << KeepInput("rest", input.substr(cut));
-            EXPECT_EQ(Slurp(file), record);
+            EXPECT_EQ(ReadFile(file), record);
             if (cuts++ % static_cast<int>(kCuts) == 0) {
                 EXPECT_EQ(RunQir({"--replay", file}).output, whole.output);
             }
@@ -171,7 +151,7 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
                 killed.Kill();
                 killed.Finish();
             }
-            const std::string kept = Slurp(file);
+            const std::string kept = ReadFile(file);
             if (kept.find('\n', kept.find('\n') + 1) == std::string::npos) {
                 ++killedBeforeRecord;  // the header itself was not yet written
                 fs::remove(file);
@@ -187,7 +167,7 @@ TEST_P(ResumeAnywhere, ShowsAndRecordsWhatOneUninterruptedGameDoes)
             } else {
                 EXPECT_EQ(resumed.output, ShownAfterResume(whole.output, replayed.output));
             }
-            EXPECT_EQ(Slurp(file), record);
+            EXPECT_EQ(ReadFile(file), record);
             fs::remove(file);
         }
     }

@@ -42,20 +42,6 @@ std::string TempPath(const char* stem)
     return path;
 }
 
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
 }  // namespace
 
 std::string RunWithInput(const std::string& input, const std::function<void()>& piece)
@@ -84,10 +70,41 @@ std::string RunWithInput(const std::string& input, const std::function<void()>& 
     close(saved);
     std::fclose(out);
 
-    std::string printed = Slurp(outPath);
+    std::string printed = ReadFile(outPath);
     std::remove(inPath.c_str());
     std::remove(outPath.c_str());
     return printed;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+void TempFolderTest::SetUp()
+{
+    char name[] = "/tmp/qir-testXXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    folder_ = name;
+}
+
+void TempFolderTest::TearDown()
+{
+    std::filesystem::remove_all(folder_);
+}
+
+std::string TempFolderTest::File(const std::string& name) const
+{
+    return (folder_ / name).string();
 }
 
 std::string ProcessEnd::Describe() const
@@ -369,7 +386,7 @@ RunResult RunQir(const std::vector<std::string>& args, const std::string& input)
 
 std::string ReadTestData(const std::string& name)
 {
-    return Slurp(std::string(QIR_TEST_DATA) + "/" + name);
+    return ReadFile(std::string(QIR_TEST_DATA) + "/" + name);
 }
 
 Session ReadSession(const std::string& name)

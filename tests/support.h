@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -96,6 +97,19 @@ RunResult RunGame(const std::string& input, std::time_t clock = 1000);
 // Runs the real game with these arguments on a script of answers.
 RunResult RunQir(const std::vector<std::string>& args, const std::string& input = "");
 RunResult RunCommand(const std::vector<std::string>& command, const std::string& input);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
+// A fresh folder for a test's files, removed after it.
+class TempFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string File(const std::string& name) const;
+
+    std::filesystem::path folder_;
+};
 
 // Reads a file of the test data folder.
 std::string ReadTestData(const std::string& name);
