@@ -116,21 +116,8 @@ void SetUpWindowsStreams()
 // Writes `length` bytes to the standard output, or ends the program.
 void WriteOut(const char* data, size_t length)
 {
-    size_t done = 0;
-    while (done < length) {
-#ifdef _WIN32
-        const size_t chunk = std::min<size_t>(length - done, 1U << 30);
-        const long long n = _write(1, data + done, static_cast<unsigned>(chunk));
-#else
-        const ssize_t n = write(1, data + done, length - done);
-#endif
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            OutputFailed(n < 0 ? errno : EIO);
-        }
-        done += static_cast<size_t>(n);
+    if (const int error = WriteAll(1, data, length); error != 0) {
+        OutputFailed(error);
     }
 }
 
@@ -150,6 +137,25 @@ int NextTypedByte()
 }
 
 }  // namespace
+
+int WriteAll(int fd, const char* data, size_t length)
+{
+    for (size_t done = 0; done < length;) {
+#ifdef _WIN32
+        const long long n = _write(fd, data + done, static_cast<unsigned>(std::min<size_t>(length - done, 1U << 30)));
+#else
+        const ssize_t n = write(fd, data + done, length - done);
+#endif
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
 
 void BrokenRule(const char* rule, const char* file, int line)
 {

@@ -55,18 +55,6 @@ const option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// A seed: 1 to 10 decimal digits, no sign or spaces, at most 2147483647.
-bool ReadSeed(const char* text, std::uint32_t& seed)
-{
-    const size_t length = std::strlen(text);
-    if (length == 0 || length > 10 || std::strspn(text, "0123456789") != length) {
-        return false;
-    }
-    const unsigned long long value = std::strtoull(text, nullptr, 10);
-    seed = static_cast<std::uint32_t>(value);
-    return value <= 2147483647ULL;
-}
-
 // The long name of an option, for messages.
 std::string OptionName(int val)
 {
@@ -123,7 +111,7 @@ Options ReadOptions(int argc, char* argv[])
         case 'h': options.help = true; break;
         case 'V': options.version = true; break;
         case 's':
-            if (!ReadSeed(optarg, options.seed)) {
+            if (!ReadSeed(optarg, options.seed, kHighestSeed)) {
                 UsageError(std::string("invalid seed '") + optarg + "' (a whole number from 0 to 2147483647)");
             }
             options.seeded = true;

@@ -68,8 +68,9 @@ extern char gDiffLevel;                   // 'd' for Dravik; anything else is Qu
 void Print(const char* format, ...) QIR_PRINTF(1, 2);
 void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
-void FlushOutput();          // a failed write ends the program with status 1
-void HoldOutput(bool hold);  // while held, only the output since the last clearing is kept
+void FlushOutput();                                     // a failed write ends the program with status 1
+int WriteAll(int fd, const char* data, size_t length);  // 0, or why it failed
+void HoldOutput(bool hold);                             // while held, only the output since the last clearing is kept
 void GuardStandardStreams();
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
@@ -98,6 +99,8 @@ void PrintUsage();
 void PrintVersion();
 
 // record.cpp: the record of a game's answers and dice, written, resumed or replayed.
+constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
+bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest);
 void StartRecord(const Options& options);  // a record that cannot be used ends the program with status 1
 bool ReplayAnswer(char* buf);              // false once the record gives no more answers
 bool ReplayKey(int& c);

@@ -50,11 +50,6 @@ int ReopenRecordFile(const char* path, long long length)
     }
     return fd;
 }
-
-long long WriteSome(int fd, const char* data, size_t length)
-{
-    return _write(fd, data, static_cast<unsigned>(std::min<size_t>(length, 1U << 30)));
-}
 #else
 int CreateRecordFile(const char* path)
 {
@@ -67,11 +62,6 @@ int ReopenRecordFile(const char* path, long long length)
         return -1;
     }
     return open(path, O_WRONLY | O_APPEND);
-}
-
-long long WriteSome(int fd, const char* data, size_t length)
-{
-    return write(fd, data, length);
 }
 #endif
 
@@ -117,16 +107,8 @@ bool gHoldingOutput = false;  // a resumed game shows nothing until the player's
 // Appends one line and hands it to the operating system before the game goes on.
 void Append(const std::string& text)
 {
-    size_t done = 0;
-    while (done < text.size()) {
-        const long long n = WriteSome(gFile, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            CannotWrite(n < 0 ? errno : EIO);
-        }
-        done += static_cast<size_t>(n);
+    if (const int error = WriteAll(gFile, text.data(), text.size()); error != 0) {
+        CannotWrite(error);
     }
 }
 
@@ -184,18 +166,6 @@ bool Unescaped(const std::string& text, std::string& chars)
     return true;
 }
 
-// A seed as the command line and the record write it: 1 to 10 decimal
-// digits, no sign, at most the largest value a seed of the C library takes.
-bool ParseSeed(const std::string& text, std::uint32_t& seed, unsigned long long highest)
-{
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    const unsigned long long value = std::stoull(text);
-    seed = static_cast<std::uint32_t>(value);
-    return value <= highest;
-}
-
 // Reads FILE whole and checks every line before the game starts, so a
 // damaged record is refused before anything is shown or changed.
 void LoadRecord(bool resuming)
@@ -238,10 +208,10 @@ void LoadRecord(bool resuming)
         Entry entry{line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1), number};
         std::string chars;
         std::uint32_t seed = 0;
-        if (entry.kind == "seed" && gEntries.empty() && !gSeeded && ParseSeed(entry.value, seed, 2147483647)) {
+        if (entry.kind == "seed" && gEntries.empty() && !gSeeded && ReadSeed(entry.value, seed, kHighestSeed)) {
             gSeeded = true;
             gSeed = seed;
-        } else if (entry.kind == "dice" && ParseSeed(entry.value, seed, 4294967295)) {
+        } else if (entry.kind == "dice" && ReadSeed(entry.value, seed, 4294967295U)) {
             gEntries.push_back(entry);
         } else if ((entry.kind == "answer" || entry.kind == "key") && Unescaped(entry.value, chars) && !chars.empty() &&
                    chars.size() <= (entry.kind == "key" ? 1U : 2U)) {
@@ -294,6 +264,18 @@ const Entry* NextEntry(const char* kind, const char* asked, bool isRead)
 }
 
 }  // namespace
+
+// A seed as the command line and the record write it: 1 to 10 decimal
+// digits, no sign or spaces, at most `highest`.
+bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const unsigned long long value = std::stoull(text);
+    seed = static_cast<std::uint32_t>(value);
+    return value <= highest;
+}
 
 void StartRecord(const Options& options)
 {
@@ -365,7 +347,7 @@ std::uint32_t DiceSeed()
 {
     std::uint32_t seed = 0;
     if (const Entry* entry = NextEntry("dice", "the dice", false)) {
-        ParseSeed(entry->value, seed, 4294967295);
+        ReadSeed(entry->value, seed, 4294967295U);
     } else {
         // The k-th seeding of a seeded game uses the seed plus k.
         seed = gSeeded ? gSeed + gSeedings : static_cast<std::uint32_t>(std::time(nullptr));
