@@ -125,12 +125,12 @@ Options ReadOptions(int argc, char* argv[])
         UsageError(std::string("unexpected argument '") + argv[optind] + "'");
     }
     // A record already holds its seed, and the game it resumes or shows.
-    const int others = int(options.seeded) + int(!options.record.empty()) + int(!options.resume.empty()) +
-                       int(!options.replay.empty());
-    if (!options.resume.empty() && others > 1) {
+    const int others = int(options.seeded) + int(options.record.has_value()) + int(options.resume.has_value()) +
+                       int(options.replay.has_value());
+    if (options.resume && others > 1) {
         UsageError("option '--resume' takes no other option");
     }
-    if (!options.replay.empty() && others > 1) {
+    if (options.replay && others > 1) {
         UsageError("option '--replay' takes no other option");
     }
     return options;

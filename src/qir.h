@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -90,9 +91,11 @@ struct Options {
     bool version = false;
     bool seeded = false;  // --seed: the dice follow this seed instead of the clock
     std::uint32_t seed = 0;
-    std::string record;  // --record FILE
-    std::string resume;  // --resume FILE
-    std::string replay;  // --replay FILE
+    // The files of --record, --resume and --replay, when given (an empty
+    // name is a file that cannot be opened, not a missing option).
+    std::optional<std::string> record;
+    std::optional<std::string> resume;
+    std::optional<std::string> replay;
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();

@@ -281,19 +281,19 @@ void StartRecord(const Options& options)
 {
     gSeeded = options.seeded;
     gSeed = options.seed;
-    if (!options.resume.empty() || !options.replay.empty()) {
-        const bool resuming = !options.resume.empty();
-        gPath = resuming ? options.resume : options.replay;
+    if (options.resume || options.replay) {
+        const bool resuming = options.resume.has_value();
+        gPath = resuming ? *options.resume : *options.replay;
         LoadRecord(resuming);
         gMode = resuming ? Mode::kResuming : Mode::kReplaying;
         gHoldingOutput = resuming;
         HoldOutput(resuming);
         return;
     }
-    if (options.record.empty()) {
+    if (!options.record) {
         return;
     }
-    gPath = options.record;
+    gPath = *options.record;
     gFile = CreateRecordFile(gPath.c_str());
     if (gFile < 0) {
         std::fprintf(stderr, "qir: cannot create the record %s: %s\n", gPath.c_str(), std::strerror(errno));

@@ -77,6 +77,11 @@ TEST_F(RecordTest, ANewRecordMustBeANewFile)
     const std::string nowhere = File("missing/record");
     EXPECT_EQ(RunQir({"--record", nowhere}, "n\n").errors,
               "qir: cannot create the record " + nowhere + ": No such file or directory\n");
+    for (const char* option : {"--record", "--resume", "--replay"}) {  // no name is no file, not no option
+        const RunResult unnamed = RunQir({option, ""}, "n\n");
+        EXPECT_EQ(unnamed.status, 1) << option;
+        EXPECT_EQ(unnamed.output, "") << option;
+    }
 }
 
 // When the record cannot take a line, the game stops before it acts on the
