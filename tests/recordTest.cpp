@@ -93,7 +93,8 @@ TEST_F(RecordTest, AFailedAppendStopsTheGame)
         RunCommand({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" --record \"$1\"", QIR_EXE, record},
                    ReadSession("round-as-player1").answers + std::string(200, '\n'));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "qir: cannot write the record " + record + ": File too large\n");
+    // Only the first line: a coverage build's own runtime meets the same limit at exit.
+    EXPECT_TRUE(run.errors.starts_with("qir: cannot write the record " + record + ": File too large\n")) << run.errors;
     EXPECT_LE(ReadFile(record).size(), 512U);
 }
 
