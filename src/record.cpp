@@ -2,7 +2,6 @@
 // The game's record: every answer the player gives and every seeding of the
 // dice, one line each, written before the game acts on it. A record lets a
 // game go on after a closed terminal (--resume) and be shown again (--replay).
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
