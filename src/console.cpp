@@ -1,27 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The console: everything the game prints and every answer it reads goes
-// through here, so the end of input, a failed terminal and the game's record
-// are each handled in one place.
-#include <algorithm>
+// through here, so the end of input and a failed terminal are each handled in
+// one place. A kept game's record hears of every answer through AnswerLog.
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 #include "qir.h"
 
@@ -31,73 +17,7 @@ std::string gHeld;      // printed since the last write to the terminal
 bool gHolding = false;  // a resumed game is being replayed: show nothing yet
 int gOutputError = 0;   // why the output cannot be written, once known
 int gInputError = 0;    // why the answers cannot be read, once known
-const char* const kClearScreen = "\033[H\033[2J";
-
-#ifdef _WIN32
-// The Windows console, when the game's output goes to one. A console that
-// understands the terminal's sequences gets the same bytes as everywhere
-// else; an older one is cleared through its own calls instead, since the game
-// never starts a process (such as cls) to do it.
-HANDLE gConsole = INVALID_HANDLE_VALUE;  // the console shown, or none
-DWORD gConsoleMode = 0;                  // its mode before the game, given back at the end
-bool gClearByConsoleCalls = false;       // it cannot read the clearing sequence
-
-void RestoreConsoleMode()
-{
-    SetConsoleMode(gConsole, gConsoleMode);
-}
-
-// Blanks the whole console and puts the cursor at its top left, as the
-// clearing sequence does.
-void ClearConsole()
-{
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(gConsole, &info)) {
-        return;
-    }
-    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
-    const COORD home = {0, 0};
-    DWORD done = 0;
-    FillConsoleOutputCharacterA(gConsole, ' ', cells, home, &done);
-    FillConsoleOutputAttribute(gConsole, info.wAttributes, cells, home, &done);
-    SetConsoleCursorPosition(gConsole, home);
-}
-
-// Whether Windows gave us this standard handle at all.
-bool HandleGiven(DWORD which)
-{
-    const HANDLE handle = GetStdHandle(which);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    SetLastError(NO_ERROR);
-    return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
-}
-
-// The C library would turn every newline into CR LF and stop reading at a
-// Ctrl-Z: output stays binary so transcripts match other systems byte for
-// byte, and so does input from a file or pipe. Typed answers stay in text
-// mode, so the Return key's CR LF reaches the game as one newline.
-void SetUpWindowsStreams()
-{
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    _setmode(_fileno(stdin), _isatty(_fileno(stdin)) ? _O_TEXT : _O_BINARY);
-
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
-        return;  // a file or a pipe: it gets the sequence itself
-    }
-    gConsole = out;
-    gConsoleMode = mode;
-    if (SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-        std::atexit(RestoreConsoleMode);
-    } else {
-        gClearByConsoleCalls = true;
-    }
-}
-#endif
+AnswerLog gLog;         // the record that gives or keeps the answers, if any
 
 [[noreturn]] void OutputFailed(int error)
 {
@@ -116,7 +36,7 @@ void SetUpWindowsStreams()
 // Writes `length` bytes to the standard output, or ends the program.
 void WriteOut(const char* data, size_t length)
 {
-    if (const int error = WriteAll(1, data, length); error != 0) {
+    if (const int error = OsShow(std::string_view(data, length)); error != 0) {
         OutputFailed(error);
     }
 }
@@ -128,34 +48,14 @@ int NextTypedByte()
     if (gInputError != 0) {
         InputFailed(gInputError);
     }
-    errno = 0;
-    const int c = std::getc(stdin);
-    if (c == EOF && std::ferror(stdin)) {
-        InputFailed(errno != 0 ? errno : EIO);
+    const int c = OsReadByte(gInputError);
+    if (gInputError != 0) {
+        InputFailed(gInputError);
     }
     return c;
 }
 
 }  // namespace
-
-int WriteAll(int fd, const char* data, size_t length)
-{
-    for (size_t done = 0; done < length;) {
-#ifdef _WIN32
-        const long long n = _write(fd, data + done, static_cast<unsigned>(std::min<size_t>(length - done, 1U << 30)));
-#else
-        const ssize_t n = write(fd, data + done, length - done);
-#endif
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n < 0 ? errno : EIO;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
 
 void BrokenRule(const char* rule, const char* file, int line)
 {
@@ -165,35 +65,12 @@ void BrokenRule(const char* rule, const char* file, int line)
 
 void GuardStandardStreams()
 {
-#ifdef _WIN32
-    // A handle Windows did not give us stays taken in the C library, so no
-    // record can land on it; the game only has to know that it cannot be used.
-    SetUpWindowsStreams();
-    if (!HandleGiven(STD_INPUT_HANDLE)) {
-        gInputError = EBADF;
-    }
-    if (!HandleGiven(STD_OUTPUT_HANDLE)) {
-        gOutputError = EBADF;
-    }
-#else
-    // A descriptor closed by whoever started us would be handed to the next
-    // file we open (a record), and the game would write its output there.
-    // Fill it with the null device, and remember that it cannot be used.
-    for (const int fd : {0, 1, 2}) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
-            continue;
-        }
-        const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-        if (null != fd && null >= 0) {
-            close(null);
-        }
-        if (fd == 0) {
-            gInputError = EBADF;
-        } else if (fd == 1) {
-            gOutputError = EBADF;
-        }
-    }
-#endif
+    OsSetUpStreams(gInputError, gOutputError);
+}
+
+void SetAnswerLog(const AnswerLog& log)
+{
+    gLog = log;
 }
 
 void VPrint(const char* format, std::va_list args)
@@ -236,20 +113,7 @@ void FlushOutput()
     if (gOutputError != 0) {
         OutputFailed(gOutputError);
     }
-#ifdef _WIN32
-    // An older console is cleared where the sequence stands in the output,
-    // after the text before it has been shown.
-    size_t from = 0;
-    const size_t clearLength = std::strlen(kClearScreen);
-    for (size_t at; gClearByConsoleCalls && (at = gHeld.find(kClearScreen, from)) != std::string::npos;
-         from = at + clearLength) {
-        WriteOut(gHeld.data() + from, at - from);
-        ClearConsole();
-    }
-    WriteOut(gHeld.data() + from, gHeld.size() - from);
-#else
     WriteOut(gHeld.data(), gHeld.size());
-#endif
     gHeld.clear();
 }
 
@@ -272,7 +136,7 @@ void EndOfInput()
 void ReadAnswer(char* buf)
 {
     FlushOutput();  // the question must reach a pipe before we wait
-    if (ReplayAnswer(buf)) {
+    if (gLog.replayAnswer != nullptr && gLog.replayAnswer(buf)) {
         return;
     }
     int length = 0;
@@ -287,7 +151,9 @@ void ReadAnswer(char* buf)
         EndOfInput();
     }
     buf[length] = '\0';
-    NoteAnswer(buf, length);
+    if (gLog.noteAnswer != nullptr) {
+        gLog.noteAnswer(buf, length);
+    }
 }
 
 char AskChoice(const char* allowed, const char* retry)
@@ -383,12 +249,14 @@ void WaitForReturn()
     for (;;) {
         FlushOutput();
         int c = 0;
-        if (!ReplayKey(c)) {
+        if (gLog.replayKey == nullptr || !gLog.replayKey(c)) {
             c = NextTypedByte();
             if (c == EOF) {
                 EndOfInput();
             }
-            NoteKey(c);
+            if (gLog.noteKey != nullptr) {
+                gLog.noteKey(c);
+            }
         }
         if (c == '\n' || c == '\r') {
             return;

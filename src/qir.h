@@ -69,10 +69,21 @@ extern char gDiffLevel;                   // 'd' for Dravik; anything else is Qu
 void Print(const char* format, ...) QIR_PRINTF(1, 2);
 void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
-void FlushOutput();                                     // a failed write ends the program with status 1
-int WriteAll(int fd, const char* data, size_t length);  // 0, or why it failed
-void HoldOutput(bool hold);                             // while held, only the output since the last clearing is kept
+void FlushOutput();          // a failed write ends the program with status 1
+void HoldOutput(bool hold);  // while held, only the output since the last clearing is kept
 void GuardStandardStreams();
+// What clears the screen before every board.
+inline constexpr std::string_view kClearScreen = "\033[H\033[2J";
+// Where answers come from before the player types them, and who hears of
+// each one he types: the record, when a game is kept, resumed or replayed.
+// The console knows no more of it than these calls.
+struct AnswerLog {
+    bool (*replayAnswer)(char* buf) = nullptr;  // false once it gives no more answers
+    bool (*replayKey)(int& c) = nullptr;
+    void (*noteAnswer)(const char* buf, int length) = nullptr;
+    void (*noteKey)(int c) = nullptr;
+};
+void SetAnswerLog(const AnswerLog& log);
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
 char AskChoice(const char* allowed, const char* retry);
 bool AskYesNo();  // after a question that ends "y or n: "
@@ -105,12 +116,18 @@ void PrintVersion();
 constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
 bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest);
 void StartRecord(const Options& options);  // a record that cannot be used ends the program with status 1
-bool ReplayAnswer(char* buf);              // false once the record gives no more answers
-bool ReplayKey(int& c);
-void NoteAnswer(const char* buf, int length);
-void NoteKey(int c);
-std::uint32_t DiceSeed();  // the seed of the next acquisition's dice
-bool ResumedGameIsOver();  // the game ended inside the record it resumed
+std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
+bool ResumedGameIsOver();                  // the game ended inside the record it resumed
+
+// osPosix.cpp or osWindows.cpp, as CMake chooses: the calls into the system.
+// Nothing else in the game names a system. Each returns 0 or an errno value
+// where it can fail, unless it says otherwise.
+void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard stream that cannot be used
+int OsWrite(int fd, const char* data, size_t length);
+int OsShow(std::string_view text);     // the game's output, cleared as the console needs
+int OsReadByte(int& error);            // the next byte typed, or EOF at the end of input or on an error
+int OsCreateRecord(const char* path);  // a descriptor, or -1 with errno set
+int OsReopenRecord(const char* path, long long length);  // for appending, cut to length unless negative
 
 // setup.cpp
 const char* OpponentName();

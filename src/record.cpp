@@ -13,56 +13,9 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#ifdef _WIN32
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "qir.h"
 
 namespace {
-
-// The record's file calls. Windows has the same calls under other names; its
-// C library would also turn every newline into CR LF, so the record is kept
-// in binary there and reads the same on every system.
-#ifdef _WIN32
-int CreateRecordFile(const char* path)
-{
-    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-
-// Opens the record for appending, cut back to `length` bytes unless that is
-// negative; -1 with errno set when either fails.
-int ReopenRecordFile(const char* path, long long length)
-{
-    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_BINARY);
-    if (fd >= 0 && length >= 0) {
-        const errno_t error = _chsize_s(fd, length);
-        if (error != 0) {
-            _close(fd);
-            errno = error;
-            return -1;
-        }
-    }
-    return fd;
-}
-#else
-int CreateRecordFile(const char* path)
-{
-    return open(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0644);
-}
-
-int ReopenRecordFile(const char* path, long long length)
-{
-    if (length >= 0 && truncate(path, static_cast<off_t>(length)) != 0) {
-        return -1;
-    }
-    return open(path, O_WRONLY | O_APPEND);
-}
-#endif
 
 constexpr int kRecordFormat = 1;
 const std::string kMagic = "Qir record ";
@@ -106,7 +59,7 @@ bool gHoldingOutput = false;  // a resumed game shows nothing until the player's
 // Appends one line and hands it to the operating system before the game goes on.
 void Append(const std::string& text)
 {
-    if (const int error = WriteAll(gFile, text.data(), text.size()); error != 0) {
+    if (const int error = OsWrite(gFile, text.data(), text.size()); error != 0) {
         CannotWrite(error);
     }
 }
@@ -226,7 +179,7 @@ void LoadRecord(bool resuming)
 // what he answers is appended. A cut last line is removed first.
 void ContinueRecording()
 {
-    gFile = ReopenRecordFile(gPath.c_str(), gWholeLength);
+    gFile = OsReopenRecord(gPath.c_str(), gWholeLength);
     if (gFile < 0) {
         CannotWrite(errno);
     }
@@ -260,50 +213,6 @@ const Entry* NextEntry(const char* kind, const char* asked, bool isRead)
         FlushOutput();
     }
     return nullptr;
-}
-
-}  // namespace
-
-// A seed as the command line and the record write it: 1 to 10 decimal
-// digits, no sign or spaces, at most `highest`.
-bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest)
-{
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    const unsigned long long value = std::stoull(text);
-    seed = static_cast<std::uint32_t>(value);
-    return value <= highest;
-}
-
-void StartRecord(const Options& options)
-{
-    gSeeded = options.seeded;
-    gSeed = options.seed;
-    if (options.resume || options.replay) {
-        const bool resuming = options.resume.has_value();
-        gPath = resuming ? *options.resume : *options.replay;
-        LoadRecord(resuming);
-        gMode = resuming ? Mode::kResuming : Mode::kReplaying;
-        gHoldingOutput = resuming;
-        HoldOutput(resuming);
-        return;
-    }
-    if (!options.record) {
-        return;
-    }
-    gPath = *options.record;
-    gFile = CreateRecordFile(gPath.c_str());
-    if (gFile < 0) {
-        std::fprintf(stderr, "qir: cannot create the record %s: %s\n", gPath.c_str(), std::strerror(errno));
-        std::exit(1);
-    }
-    gMode = Mode::kRecording;
-    std::string header = kMagic + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
-    if (gSeeded) {
-        header += "seed " + std::to_string(gSeed) + "\n";
-    }
-    Append(header);
 }
 
 bool ReplayAnswer(char* buf)
@@ -340,6 +249,51 @@ void NoteKey(int c)
         const char key = static_cast<char>(c);
         Append("key " + Escaped(&key, 1) + "\n");
     }
+}
+
+}  // namespace
+
+// A seed as the command line and the record write it: 1 to 10 decimal
+// digits, no sign or spaces, at most `highest`.
+bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const unsigned long long value = std::stoull(text);
+    seed = static_cast<std::uint32_t>(value);
+    return value <= highest;
+}
+
+void StartRecord(const Options& options)
+{
+    SetAnswerLog({ReplayAnswer, ReplayKey, NoteAnswer, NoteKey});
+    gSeeded = options.seeded;
+    gSeed = options.seed;
+    if (options.resume || options.replay) {
+        const bool resuming = options.resume.has_value();
+        gPath = resuming ? *options.resume : *options.replay;
+        LoadRecord(resuming);
+        gMode = resuming ? Mode::kResuming : Mode::kReplaying;
+        gHoldingOutput = resuming;
+        HoldOutput(resuming);
+        return;
+    }
+    if (!options.record) {
+        return;
+    }
+    gPath = *options.record;
+    gFile = OsCreateRecord(gPath.c_str());
+    if (gFile < 0) {
+        std::fprintf(stderr, "qir: cannot create the record %s: %s\n", gPath.c_str(), std::strerror(errno));
+        std::exit(1);
+    }
+    gMode = Mode::kRecording;
+    std::string header = kMagic + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
+    if (gSeeded) {
+        header += "seed " + std::to_string(gSeed) + "\n";
+    }
+    Append(header);
 }
 
 std::uint32_t DiceSeed()

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+// The system's calls on Windows: the standard streams, the console and the
+// record's file. The game's other files name no system; the POSIX calls live
+// in a file of their own beside this one.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include "qir.h"
+
+namespace {
+
+// The Windows console, when the game's output goes to one. A console that
+// understands the terminal's sequences gets the same bytes as everywhere
+// else; an older one is cleared through its own calls instead, since the game
+// never starts a process (such as cls) to do it.
+HANDLE gConsole = INVALID_HANDLE_VALUE;  // the console shown, or none
+DWORD gConsoleMode = 0;                  // its mode before the game, given back at the end
+bool gClearByConsoleCalls = false;       // it cannot read the clearing sequence
+
+void RestoreConsoleMode()
+{
+    SetConsoleMode(gConsole, gConsoleMode);
+}
+
+// Blanks the whole console and puts the cursor at its top left, as the
+// clearing sequence does.
+void ClearConsole()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(gConsole, &info)) {
+        return;
+    }
+    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    const COORD home = {0, 0};
+    DWORD done = 0;
+    FillConsoleOutputCharacterA(gConsole, ' ', cells, home, &done);
+    FillConsoleOutputAttribute(gConsole, info.wAttributes, cells, home, &done);
+    SetConsoleCursorPosition(gConsole, home);
+}
+
+// Whether Windows gave us this standard handle at all.
+bool HandleGiven(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    SetLastError(NO_ERROR);
+    return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
+}
+
+}  // namespace
+
+void OsSetUpStreams(int& inputError, int& outputError)
+{
+    // The C library would turn every newline into CR LF and stop reading at a
+    // Ctrl-Z: output stays binary so transcripts match other systems byte for
+    // byte, and so does input from a file or pipe. Typed answers stay in text
+    // mode, so the Return key's CR LF reaches the game as one newline.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdin), _isatty(_fileno(stdin)) ? _O_TEXT : _O_BINARY);
+
+    // A handle Windows did not give us stays taken in the C library, so no
+    // record can land on it; the game only has to know that it cannot be used.
+    if (!HandleGiven(STD_INPUT_HANDLE)) {
+        inputError = EBADF;
+    }
+    if (!HandleGiven(STD_OUTPUT_HANDLE)) {
+        outputError = EBADF;
+    }
+
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
+        return;  // a file or a pipe: it gets the sequence itself
+    }
+    gConsole = out;
+    gConsoleMode = mode;
+    if (SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+        std::atexit(RestoreConsoleMode);
+    } else {
+        gClearByConsoleCalls = true;
+    }
+}
+
+int OsWrite(int fd, const char* data, size_t length)
+{
+    for (size_t done = 0; done < length;) {
+        const int n = _write(fd, data + done, static_cast<unsigned>(std::min<size_t>(length - done, 1U << 30)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// An older console is cleared where the sequence stands in the output, after
+// the text before it has been shown.
+int OsShow(std::string_view text)
+{
+    size_t from = 0;
+    for (size_t at; gClearByConsoleCalls && (at = text.find(kClearScreen, from)) != std::string_view::npos;
+         from = at + kClearScreen.size()) {
+        if (const int error = OsWrite(1, text.data() + from, at - from); error != 0) {
+            return error;
+        }
+        ClearConsole();
+    }
+    return OsWrite(1, text.data() + from, text.size() - from);
+}
+
+int OsReadByte(int& error)
+{
+    errno = 0;
+    const int c = std::getc(stdin);
+    if (c == EOF && std::ferror(stdin)) {
+        error = errno != 0 ? errno : EIO;
+    }
+    return c;
+}
+
+// The record is kept in binary, so it reads the same on every system.
+int OsCreateRecord(const char* path)
+{
+    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+int OsReopenRecord(const char* path, long long length)
+{
+    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_BINARY);
+    if (fd >= 0 && length >= 0) {
+        const errno_t error = _chsize_s(fd, length);
+        if (error != 0) {
+            _close(fd);
+            errno = error;
+            return -1;
+        }
+    }
+    return fd;
+}
