@@ -1,0 +1,173 @@
+# SPDX-License-Identifier: MIT
+"""The game on a pseudo-terminal, as a player sees it.
+
+Starts a program on a pseudo-terminal of a given size, with the terminal's
+echo and line editing on as a shell leaves them, types answers one at a time,
+and renders what the terminal shows with a terminal emulator (pyte). The
+harness knows the game waits for an answer when the game's process sits in a
+read of its standard input and nothing it wrote is left unread, so no test
+waits on a timer for output to settle.
+"""
+
+import errno
+import fcntl
+import os
+import select
+import signal
+import struct
+import termios
+import time
+
+import pyte
+
+_READ_SYSCALL = 0  # x86_64's number of read(2), as /proc/PID/syscall names it
+
+
+class Terminal:
+    """One program on a pseudo-terminal of `rows` by `columns`."""
+
+    def __init__(self, argv, rows=24, columns=80, env=None, cwd=None, stdin_is_terminal=True):
+        self.rows, self.columns = rows, columns
+        self.screen = pyte.Screen(columns, rows)
+        self.stream = pyte.ByteStream(self.screen)
+        self.output = b""  # every byte the terminal received, echo included
+        self.status = None  # the exit status once the program has ended
+        self.typed = b""
+        master, slave = os.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
+        environment = dict(os.environ)
+        environment.setdefault("TERM", "xterm")
+        environment.pop("COLUMNS", None)
+        environment.pop("LINES", None)
+        environment.update(env or {})
+        pipe = None
+        if not stdin_is_terminal:
+            pipe = os.pipe()
+        self.pid = os.fork()
+        if self.pid == 0:  # the child: the terminal becomes its controlling terminal
+            try:
+                os.close(master)
+                os.setsid()
+                fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+                os.dup2(pipe[0] if pipe else slave, 0)
+                os.dup2(slave, 1)
+                os.dup2(slave, 2)
+                if cwd:
+                    os.chdir(cwd)
+                os.execve(argv[0], argv, environment)
+            finally:
+                os._exit(127)
+        os.close(slave)
+        self.master = master
+        self.input = master
+        if pipe:
+            os.close(pipe[0])
+            self.input = pipe[1]
+
+    def _drain(self, timeout):
+        """Reads what the terminal holds, waiting up to `timeout` for the first byte."""
+        got = False
+        while True:
+            ready, _, _ = select.select([self.master], [], [], timeout)
+            if not ready:
+                return got
+            try:
+                data = os.read(self.master, 65536)
+            except OSError as error:  # EIO: every descriptor of the terminal's slave side is closed
+                if error.errno != errno.EIO:
+                    raise
+                return got
+            if not data:
+                return got
+            self.output += data
+            self.stream.feed(data)
+            got = True
+            timeout = 0
+
+    def _reading_input(self):
+        """Whether the program sits in a read of its standard input."""
+        try:
+            with open(f"/proc/{self.pid}/syscall") as f:
+                fields = f.read().split()
+        except OSError:
+            return False
+        return len(fields) > 1 and fields[0] == str(_READ_SYSCALL) and int(fields[1], 16) == 0
+
+    def _ended(self):
+        if self.status is None:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            if pid == self.pid:
+                self.status = os.waitstatus_to_exitcode(status)
+        return self.status is not None
+
+    def wait(self, timeout=20.0):
+        """Reads on until the program waits for input or has ended; True when it waits."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            self._drain(0.005)
+            if self._ended():
+                self._drain(0.05)
+                return False
+            if self._reading_input():
+                # Its read may have begun before the last bytes reached us.
+                if not self._drain(0.001) and self._reading_input():
+                    return True
+        raise TimeoutError(f"the program neither waited for input nor ended in {timeout} s")
+
+    def type(self, text):
+        """Types `text` (str or bytes) as a person would, all at once."""
+        data = text.encode() if isinstance(text, str) else text
+        self.typed += data
+        os.write(self.input, data)
+
+    def close_input(self):
+        """Ends the input: Ctrl-D on the terminal, or closes the pipe."""
+        if self.input != self.master:
+            os.close(self.input)
+            self.input = -1
+        else:
+            os.write(self.master, b"\x04")
+
+    def resize(self, rows, columns):
+        """Resizes the window, as a person dragging its corner would."""
+        self.rows, self.columns = rows, columns
+        self.screen.resize(rows, columns)
+        fcntl.ioctl(self.master, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
+        os.kill(self.pid, signal.SIGWINCH)
+
+    def lines(self):
+        """The screen as it stands, one string a row, trailing spaces cut."""
+        return [line.rstrip() for line in self.screen.display]
+
+    def text(self):
+        return "\n".join(self.lines())
+
+    def finish(self, timeout=20.0):
+        """Waits for the program to end and returns its exit status."""
+        deadline = time.monotonic() + timeout
+        while not self._ended():
+            if time.monotonic() > deadline:
+                os.kill(self.pid, signal.SIGKILL)
+                os.waitpid(self.pid, 0)
+                raise TimeoutError(f"the program did not end in {timeout} s")
+            self._drain(0.01)
+        self._drain(0.05)
+        return self.status
+
+    def kill(self):
+        if not self._ended():
+            os.kill(self.pid, signal.SIGKILL)
+            os.waitpid(self.pid, 0)
+            self.status = -signal.SIGKILL
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
+        for fd in {self.master, self.input}:
+            if fd >= 0:
+                try:
+                    os.close(fd)
+                except OSError:
+                    pass
