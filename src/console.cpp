@@ -80,12 +80,12 @@ void VPrint(const char* format, std::va_list args)
     char small[256];
     const int n = std::vsnprintf(small, sizeof small, format, args);
     if (n >= static_cast<int>(sizeof small)) {
-        const size_t at = gHeld.size();
-        gHeld.resize(at + static_cast<size_t>(n) + 1);
-        std::vsnprintf(gHeld.data() + at, static_cast<size_t>(n) + 1, format, again);
-        gHeld.resize(at + static_cast<size_t>(n));
+        std::string large(static_cast<size_t>(n) + 1, '\0');
+        std::vsnprintf(large.data(), large.size(), format, again);
+        large.pop_back();
+        PrintText(large);
     } else if (n > 0) {
-        gHeld.append(small, static_cast<size_t>(n));
+        PrintText(std::string_view(small, static_cast<size_t>(n)));
     }
     va_end(again);
 }
@@ -100,7 +100,7 @@ void Print(const char* format, ...)
 
 void PrintText(std::string_view text)
 {
-    gHeld += text;
+    ScreenPrint(gHeld, text);
 }
 
 // Everything printed since the last read leaves in one write, so a pipe sees
@@ -113,6 +113,7 @@ void FlushOutput()
     if (gOutputError != 0) {
         OutputFailed(gOutputError);
     }
+    FitScreen(gHeld);
     WriteOut(gHeld.data(), gHeld.size());
     gHeld.clear();
 }
@@ -151,6 +152,7 @@ void ReadAnswer(char* buf)
         EndOfInput();
     }
     buf[length] = '\0';
+    ScreenEcho(std::string_view(buf, static_cast<size_t>(length)));
     if (gLog.noteAnswer != nullptr) {
         gLog.noteAnswer(buf, length);
     }
@@ -254,6 +256,8 @@ void WaitForReturn()
             if (c == EOF) {
                 EndOfInput();
             }
+            const char key = static_cast<char>(c);
+            ScreenEcho(std::string_view(&key, 1));
             if (gLog.noteKey != nullptr) {
                 gLog.noteKey(c);
             }
@@ -264,12 +268,12 @@ void WaitForReturn()
     }
 }
 
-// Every board starts on a cleared screen. A resumed game shows the replayed
-// output only from the last clearing on, so what came before is let go.
-void ClearScreen()
+// Every board starts a new screen. A resumed game shows the replayed output
+// only from the last board on, so what came before is let go.
+void ShowBoard(std::string_view board)
 {
     if (gHolding) {
         gHeld.clear();
     }
-    PrintText(kClearScreen);
+    StartScreen(gHeld, board);
 }

@@ -94,35 +94,15 @@ static void AppendNumber(std::string& text, int number)
     text.append(digits, end);
 }
 
-// The board is composed whole and printed at once: it is most of what the
-// game prints, and one append costs far less than a formatted line each.
-void DrawBoard(int mode)
+static void AppendFrame(std::string& board, int playerIdx)
 {
-    ClearScreen();
-    if (mode == kNewBoard || mode == kRedrawBoard) {
-        BuildTexts();
-    }
-    const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
-    const std::string_view edge = "-----------------------|\n";
-    const std::pair<std::string_view, const std::string*> rows[] = {
-        {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
-        {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
-        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
-    };
-    std::string board;
-    board.reserve(2048);
-    board.append("          |----------------------").append(Label(0)).append(edge).append(unitIds);
-    for (const auto& [label, text] : rows) {
-        if (text == nullptr) {
-            board.append("          |---------------------------------------------------|\n");
-        } else {
-            board.append(label).append(*text).append("\n");
-        }
-    }
-    board.append(unitIds).append("          |----------------------").append(Label(1)).append(edge).append("\n");
+    board.append("          |----------------------").append(Label(playerIdx)).append("-----------------------|\n");
+}
 
-    const PlayerInfo& human = player[giPlayerNum];
-    board.append("You have ");
+// The full board counts the human's Reserves one Power a line, below a blank line.
+static void AppendReserves(std::string& board, const PlayerInfo& human)
+{
+    board.append("\nYou have ");
     AppendNumber(board, human.iResNum);
     board.append(" units in your Reserves:\n");
     for (int power = 1; power <= giFullPower && power <= kMaxPower; ++power) {
@@ -132,7 +112,64 @@ void DrawBoard(int mode)
         AppendNumber(board, human.iRes[power - 1]);
         board.append("\n");
     }
-    PrintText(board);
+}
+
+// The compact board counts them on one line: at Power 9 with fewer than ten
+// of each, it fits 80 columns.
+static void AppendReservesLine(std::string& board, const PlayerInfo& human)
+{
+    board.append("Reserves, ");
+    AppendNumber(board, human.iResNum);
+    board.append(human.iResNum == 1 ? " unit: Power " : " units: Power ");
+    for (int power = 1; power <= giFullPower && power <= kMaxPower; ++power) {
+        AppendNumber(board, power);
+        board.append(": ");
+        AppendNumber(board, human.iRes[power - 1]);
+        board.append(power < giFullPower && power < kMaxPower ? ", " : "\n");
+    }
+}
+
+// The board is composed whole and printed at once: it is most of what the
+// game prints, and one append costs far less than a formatted line each.
+// The compact board, for a short terminal, keeps every labelled line but has
+// one Unit ID line, between the two Attacking rows in place of the bar, and
+// no blank line: with the Reserves on one line it takes 14 rows.
+void DrawBoard(int mode)
+{
+    if (mode == kNewBoard || mode == kRedrawBoard) {
+        BuildTexts();
+    }
+    const bool compact = CompactBoard();
+    const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
+    const std::string_view bar = "          |---------------------------------------------------|\n";
+    const std::pair<std::string_view, const std::string*> rows[] = {
+        {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
+        {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
+        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
+    };
+    std::string board;
+    board.reserve(2048);
+    AppendFrame(board, 0);
+    if (!compact) {
+        board.append(unitIds);
+    }
+    for (const auto& [label, text] : rows) {
+        if (text == nullptr) {
+            board.append(compact ? unitIds : bar);
+        } else {
+            board.append(label).append(*text).append("\n");
+        }
+    }
+    if (!compact) {
+        board.append(unitIds);
+    }
+    AppendFrame(board, 1);
+    if (compact) {
+        AppendReservesLine(board, player[giPlayerNum]);
+    } else {
+        AppendReserves(board, player[giPlayerNum]);
+    }
+    ShowBoard(board);
 }
 
 void FreeBoardMem()

@@ -20,12 +20,14 @@ int main(int argc, char* argv[])
         FlushOutput();
         return 0;
     }
+    SetScreenOptions(options.compact, options.noClear);
     StartRecord(options);
     std::atexit(ReleaseGame);
 
     for (;;) {
         int result = kNoWinner;
         int round = 0;
+        ForgetBoard();
         Welcome();
         InitStorage();
         DrawBoard(kNewBoard);

@@ -32,10 +32,16 @@ const char* const kUsageText =
     "                   keep every answer and roll of the dice in FILE, a new file\n"
     "      --resume FILE\n"
     "                   go on with the game recorded in FILE, recording on;\n"
-    "                   takes no other option\n"
+    "                   takes no --seed, --record or --replay\n"
     "      --replay FILE\n"
-    "                   show the game recorded in FILE and exit; takes no other\n"
-    "                   option\n"
+    "                   show the game recorded in FILE and exit; takes no\n"
+    "                   --seed, --record or --resume\n"
+    "      --compact    keep the whole board in view on a terminal of 24 rows:\n"
+    "                   the layout a terminal too short for the full board\n"
+    "                   gets by itself; on a pipe or a file it is laid out for\n"
+    "                   COLUMNS and LINES, or 80x24\n"
+    "      --no-clear   never clear the screen: an empty line separates one\n"
+    "                   screen from the next, as on a dumb terminal\n"
     "\n"
     "A game recorded with --record survives a closed terminal: start\n"
     "'qir --resume FILE' to see the board again and answer where you stopped.\n"
@@ -52,6 +58,8 @@ const option kLongOptions[] = {
     {"record", required_argument, nullptr, 'r'},
     {"resume", required_argument, nullptr, 'R'},
     {"replay", required_argument, nullptr, 'p'},
+    {"compact", no_argument, nullptr, 'c'},
+    {"no-clear", no_argument, nullptr, 'n'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -77,8 +85,10 @@ std::string Refused(int got, char* const argv[])
 {
     const std::string arg = optind > 0 ? argv[optind - 1] : "";
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
-    // argument, where glibc reports an unknown one.
-    if (optopt != 0 && std::strchr("hV", optopt) != nullptr) {
+    // argument, where glibc reports an unknown one. A long-only option's
+    // letter typed on its own is an unknown short option.
+    const bool takesNone = std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cn", optopt));
+    if (optopt != 0 && takesNone) {
         return "option '" + OptionName(optopt) + "' takes no argument";
     }
     if (got == ':') {
@@ -118,13 +128,16 @@ Options ReadOptions(int argc, char* argv[])
             break;
         case 'r': options.record = optarg; break;
         case 'R': options.resume = optarg; break;
+        case 'c': options.compact = true; break;
+        case 'n': options.noClear = true; break;
         default: options.replay = optarg; break;
         }
     }
     if (optind < argc) {
         UsageError(std::string("unexpected argument '") + argv[optind] + "'");
     }
-    // A record already holds its seed, and the game it resumes or shows.
+    // A record already holds its seed, and the game it resumes or shows; how
+    // the screen is laid out is no part of it.
     const int others = int(options.seeded) + int(options.record.has_value()) + int(options.resume.has_value()) +
                        int(options.replay.has_value());
     if (options.resume && others > 1) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "qir.h"
@@ -59,6 +60,21 @@ int OsReadByte(int& error)
         error = errno != 0 ? errno : EIO;
     }
     return c;
+}
+
+bool OsScreenSize(int fd, int& rows, int& columns)
+{
+    rows = 0;
+    columns = 0;
+    if (isatty(fd) == 0) {
+        return false;
+    }
+    winsize size{};
+    if (ioctl(fd, TIOCGWINSZ, &size) == 0) {
+        rows = size.ws_row;
+        columns = size.ws_col;
+    }
+    return true;
 }
 
 int OsCreateRecord(const char* path)

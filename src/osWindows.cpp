@@ -135,6 +135,25 @@ int OsReadByte(int& error)
     return c;
 }
 
+// The size is the console's visible window, not its buffer, which is often
+// thousands of rows tall.
+bool OsScreenSize(int fd, int& rows, int& columns)
+{
+    rows = 0;
+    columns = 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+        return false;
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(handle, &info)) {
+        rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+        columns = info.srWindow.Right - info.srWindow.Left + 1;
+    }
+    return true;
+}
+
 // The record is kept in binary, so it reads the same on every system.
 int OsCreateRecord(const char* path)
 {

@@ -70,9 +70,9 @@ void Print(const char* format, ...) QIR_PRINTF(1, 2);
 void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
 void FlushOutput();          // a failed write ends the program with status 1
-void HoldOutput(bool hold);  // while held, only the output since the last clearing is kept
+void HoldOutput(bool hold);  // while held, only the output since the last board is kept
 void GuardStandardStreams();
-// What clears the screen before every board.
+// What clears the screen before every board, unless screens are separated.
 inline constexpr std::string_view kClearScreen = "\033[H\033[2J";
 // Where answers come from before the player types them, and who hears of
 // each one he types: the record, when a game is kept, resumed or replayed.
@@ -93,7 +93,7 @@ bool Nameable(int col);  // some key names this column as a Unit ID
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
 void WaitForReturn();
 bool NothingLeft(int count, const char* message);
-void ClearScreen();
+void ShowBoard(std::string_view board);  // on a new screen
 [[noreturn]] void EndOfInput();
 
 // options.cpp: the command line.
@@ -107,6 +107,8 @@ struct Options {
     std::optional<std::string> record;
     std::optional<std::string> resume;
     std::optional<std::string> replay;
+    bool compact = false;  // --compact: the compact board on every screen
+    bool noClear = false;  // --no-clear: screens are separated by a line, never cleared
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
@@ -128,6 +130,20 @@ int OsShow(std::string_view text);     // the game's output, cleared as the cons
 int OsReadByte(int& error);            // the next byte typed, or EOF at the end of input or on an error
 int OsCreateRecord(const char* path);  // a descriptor, or -1 with errno set
 int OsReopenRecord(const char* path, long long length);  // for appending, cut to length unless negative
+// Whether fd is a terminal (a console), and the rows and columns of the
+// window it shows, or 0 when it shows none or cannot tell.
+bool OsScreenSize(int fd, int& rows, int& columns);
+
+// screen.cpp: the screen the output lands on. The console hands it what it
+// prints and what the player types; it lays the text out, clears the screen
+// or separates one from the next, and keeps the compact board in view.
+void SetScreenOptions(bool compact, bool noClear);
+bool CompactBoard();  // whether the next board is compact: reads the terminal's size
+void ForgetBoard();   // a new game: no board is in view until its first
+void StartScreen(std::string& out, std::string_view board);
+void ScreenPrint(std::string& out, std::string_view text);
+void ScreenEcho(std::string_view typed);  // what a read from the player returned
+void FitScreen(std::string& out);         // before out is written: draws the board again when it would scroll away
 
 // setup.cpp
 const char* OpponentName();

@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: MIT
+// The screen the game's output lands on. A terminal too short for the full
+// board and its dialogue gets the compact board, and before every read the
+// board is drawn again whenever what came since would push it off the top:
+// the board and the question are always in view together. A screen starts
+// on a cleared terminal; on a dumb terminal, and with --no-clear, the old
+// screens stay and an empty line separates them.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "qir.h"
+
+namespace {
+
+constexpr size_t kNone = std::string::npos;
+// The full board needs 31 + P rows: its fifteen lines, a blank line, the
+// Reserves' heading and P lines, and fourteen rows of dialogue.
+constexpr int kFullLayoutRows = 31;
+constexpr int kLowestFullPower = 2;  // what a game's layout is chosen for before its maximum Power is known
+constexpr int kDefaultRows = 24;     // what --compact lays out for when the size is not known
+constexpr int kDefaultColumns = 80;
+constexpr long kLargestSize = 10000;           // a larger COLUMNS or LINES is no real screen
+constexpr std::string_view kSeparator = "\n";  // the line between two screens that are not cleared
+
+bool gCompactAsked = false;  // --compact
+bool gNoClear = false;       // --no-clear
+bool gEcho = false;          // the answers are typed on a terminal, which shows them as they are typed
+bool gCompact = false;       // the compact layout is in use
+bool gSeparate = false;      // a new screen is separated from the old one, not cleared
+int gRows = kDefaultRows;
+int gColumns = kDefaultColumns;
+bool gAtLineStart = true;  // the screen's cursor stands at the start of a row
+
+// In the compact layout, what the screen shows: the board, and what came
+// below it since, the echo of typed answers included.
+std::string gBoard;      // empty while no board is in view
+std::string gDialogue;   // everything below the board, or the current row while none is in view
+size_t gUnflushed = 0;   // where the part of gDialogue not yet written starts: the output ends with it
+size_t gEchoAt = kNone;  // where more of the line being read would have been echoed, while it is still in view
+bool gLineOpen = false;  // the last typed read did not reach the end of its line
+
+// A size from the environment, or `fallback` when it is unset or no size.
+int SizeFromEnvironment(const char* name, int fallback)
+{
+    const char* text = std::getenv(name);
+    if (text == nullptr) {
+        return fallback;
+    }
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return *text != '\0' && *end == '\0' && value > 0 && value <= kLargestSize ? static_cast<int>(value) : fallback;
+}
+
+// Reads the terminal's size and chooses the layout for a game of this maximum Power.
+void ReadScreen(int fullPower)
+{
+    int rows = 0;
+    int columns = 0;
+    const bool terminal = OsScreenSize(1, rows, columns);
+    const bool known = rows > 0 && columns > 0;
+    if (!known) {
+        rows = SizeFromEnvironment("LINES", kDefaultRows);
+        columns = SizeFromEnvironment("COLUMNS", kDefaultColumns);
+    }
+    gRows = rows;
+    gColumns = columns;
+    gCompact = gCompactAsked || (terminal && known && rows < kFullLayoutRows + fullPower);
+    const char* term = std::getenv("TERM");
+    gSeparate = gNoClear || (terminal && term != nullptr && std::strcmp(term, "dumb") == 0);
+}
+
+// The rows a line of `length` characters takes: the terminal wraps what does not fit.
+int RowsOf(size_t length)
+{
+    const auto width = static_cast<size_t>(gColumns);
+    return length == 0 ? 1 : static_cast<int>((length + width - 1) / width);
+}
+
+// The rows `text` takes; its last line, after the last newline, takes a row
+// too when the cursor stands there.
+int RowsOf(std::string_view text, bool cursorRow)
+{
+    int rows = 0;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != kNone; start = end + 1) {
+        rows += RowsOf(end - start);
+    }
+    return cursorRow ? rows + RowsOf(text.size() - start) : rows;
+}
+
+// Where the dialogue's line that ends at `end` starts.
+size_t LineStart(size_t end)
+{
+    const size_t newline = end == 0 ? kNone : gDialogue.rfind('\n', end - 1);
+    return newline == kNone ? 0 : newline + 1;
+}
+
+// Breaks every row from the one holding `from` that is wider than the screen
+// at its last space that fits (with the spaces around it), where that space
+// has not been written yet; a row without one is left for the terminal to
+// wrap. Returns where the first change stands, or `from`.
+size_t BreakRows(size_t from)
+{
+    const auto width = static_cast<size_t>(gColumns);
+    size_t changed = from;
+    for (size_t row = LineStart(from); gDialogue.size() - row > width;) {
+        const size_t end = gDialogue.find('\n', row);
+        if (end != kNone && end - row <= width) {
+            row = end + 1;
+            continue;
+        }
+        const size_t editable = std::max(row + 1, gUnflushed);
+        const size_t space = gDialogue.rfind(' ', row + width);
+        if (space == kNone || space < editable) {
+            row += width;
+            continue;
+        }
+        size_t first = space;
+        size_t last = space;
+        while (first > editable && gDialogue[first - 1] == ' ') {
+            --first;
+        }
+        while (last + 1 < gDialogue.size() && gDialogue[last + 1] == ' ') {
+            ++last;
+        }
+        gDialogue.replace(first, last - first + 1, "\n");
+        changed = std::min(changed, first);
+        row = first + 1;
+    }
+    return changed;
+}
+
+// What starts a new screen: the clearing sequence, or an empty line of its own.
+std::string_view Clearing()
+{
+    if (!gSeparate) {
+        return kClearScreen;
+    }
+    return gAtLineStart ? kSeparator : "\n\n";
+}
+
+// What a terminal shows of typed characters: control characters as ^X and
+// tabs as spaces. The game shows it again only as plain text.
+std::string Echoed(std::string_view typed, size_t column)
+{
+    std::string shown;
+    for (const char c : typed) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\t') {
+            shown.append(8 - (column + shown.size()) % static_cast<size_t>(gColumns) % 8, ' ');
+        } else if (byte < 0x20 || byte == 0x7f) {
+            shown += '^';
+            shown += static_cast<char>(byte ^ 0x40);
+        } else if (byte >= 0x80) {
+            shown += '?';
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+void SetScreenOptions(bool compact, bool noClear)
+{
+    gCompactAsked = compact;
+    gNoClear = noClear;
+    int rows = 0;
+    int columns = 0;
+    gEcho = OsScreenSize(0, rows, columns);
+}
+
+bool CompactBoard()
+{
+    ReadScreen(giFullPower);
+    return gCompact;
+}
+
+void ForgetBoard()
+{
+    gBoard.clear();
+    ReadScreen(kLowestFullPower);
+}
+
+void StartScreen(std::string& out, std::string_view board)
+{
+    out += Clearing();
+    out += board;
+    gAtLineStart = true;
+    gBoard = gCompact ? board : std::string_view();
+    gDialogue.clear();
+    gUnflushed = 0;
+    gEchoAt = kNone;
+}
+
+void ScreenPrint(std::string& out, std::string_view text)
+{
+    if (text.empty()) {
+        return;
+    }
+    if (!gCompact) {
+        out += text;
+        gAtLineStart = text.back() == '\n';
+        return;
+    }
+    const size_t from = gDialogue.size();
+    gDialogue += text;
+    // The output ends with the unwritten part of the dialogue as it stood.
+    const size_t changed = BreakRows(from);
+    out.erase(out.size() - (from - changed));
+    out.append(gDialogue, changed);
+    gAtLineStart = gDialogue.back() == '\n';
+}
+
+void ScreenEcho(std::string_view typed)
+{
+    if (!gEcho || typed.empty()) {
+        return;
+    }
+    const bool lineEnds = typed.back() == '\n';
+    if (lineEnds) {
+        typed.remove_suffix(1);
+    }
+    if (gCompact) {
+        if (!gLineOpen) {
+            // The terminal showed the whole line, and its end, as it was typed.
+            gDialogue += Echoed(typed, gDialogue.size() - LineStart(gDialogue.size()));
+            gDialogue += '\n';
+            gEchoAt = gDialogue.size() - 1;
+        } else if (gEchoAt != kNone) {
+            const std::string shown = Echoed(typed, gEchoAt - LineStart(gEchoAt));
+            gDialogue.insert(gEchoAt, shown);
+            gEchoAt += shown.size();
+        }
+        gUnflushed = gDialogue.size();  // a typed read comes after the output was written
+    }
+    gAtLineStart = true;
+    gLineOpen = !lineEnds;
+}
+
+void FitScreen(std::string& out)
+{
+    if (gCompact && !gBoard.empty()) {
+        const int boardRows = RowsOf(gBoard, false);
+        // The question's last line and as many lines before it as fit below the board.
+        size_t start = LineStart(gDialogue.size());
+        int rows = RowsOf(gDialogue.size() - start);
+        if (boardRows + RowsOf(gDialogue, true) > gRows && boardRows + rows <= gRows) {
+            while (start > 0) {
+                const size_t previous = LineStart(start - 1);
+                const int more = RowsOf(start - 1 - previous);
+                if (boardRows + rows + more > gRows) {
+                    break;
+                }
+                rows += more;
+                start = previous;
+            }
+            gDialogue.erase(0, start);
+            out += Clearing();
+            out += gBoard;
+            out += gDialogue;
+            gEchoAt = kNone;  // the rest of a line being read was shown on the old screen
+        }
+    } else if (gBoard.empty() && !gDialogue.empty()) {
+        gDialogue.erase(0, LineStart(gDialogue.size()));  // only the current row matters
+        gEchoAt = kNone;
+    }
+    gUnflushed = gDialogue.size();
+}
