@@ -98,9 +98,10 @@ size_t LineStart(size_t end)
 }
 
 // Breaks every row from the one holding `from` that is wider than the screen
-// at its last space that fits (with the spaces around it), where that space
-// has not been written yet; a row without one is left for the terminal to
-// wrap. Returns where the first change stands, or `from`.
+// at its last space that fits, the spaces around it dropped. Only what has
+// not been written yet can change: a written space at the row's end stays,
+// and a row without a space to break at is left for the terminal to wrap.
+// Returns where the first change stands, or `from`.
 size_t BreakRows(size_t from)
 {
     const auto width = static_cast<size_t>(gColumns);
@@ -111,21 +112,21 @@ size_t BreakRows(size_t from)
             row = end + 1;
             continue;
         }
-        const size_t editable = std::max(row + 1, gUnflushed);
         const size_t space = gDialogue.rfind(' ', row + width);
-        if (space == kNone || space < editable) {
+        size_t first = space;
+        size_t last = space;
+        while (first != kNone && first > row + 1 && gDialogue[first - 1] == ' ') {
+            --first;
+        }
+        while (last != kNone && last + 1 < gDialogue.size() && gDialogue[last + 1] == ' ') {
+            ++last;
+        }
+        if (space == kNone || first <= row || last + 1 < gUnflushed) {
             row += width;
             continue;
         }
-        size_t first = space;
-        size_t last = space;
-        while (first > editable && gDialogue[first - 1] == ' ') {
-            --first;
-        }
-        while (last + 1 < gDialogue.size() && gDialogue[last + 1] == ' ') {
-            ++last;
-        }
-        gDialogue.replace(first, last - first + 1, "\n");
+        first = std::max(first, gUnflushed);
+        gDialogue.replace(first, last + 1 - first, "\n");
         changed = std::min(changed, first);
         row = first + 1;
     }

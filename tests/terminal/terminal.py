@@ -23,16 +23,34 @@ import pyte
 _READ_SYSCALL = 0  # x86_64's number of read(2), as /proc/PID/syscall names it
 
 
+def echo_of(typed):
+    """What a terminal in its usual modes shows of `typed`: control characters
+    but the tab as ^X, and every line end as CR LF."""
+    shown = bytearray()
+    for byte in typed:
+        if byte in (0x0A, 0x0D):
+            shown += b"\r\n"
+        elif (byte < 0x20 and byte != 0x09) or byte == 0x7F:
+            shown += b"^" + bytes([byte ^ 0x40])
+        else:
+            shown.append(byte)
+    return bytes(shown)
+
+
 class Terminal:
     """One program on a pseudo-terminal of `rows` by `columns`."""
 
-    def __init__(self, argv, rows=24, columns=80, env=None, cwd=None, stdin_is_terminal=True):
+    def __init__(self, argv, rows=24, columns=80, env=None, cwd=None, stdin_is_terminal=True, render=True):
         self.rows, self.columns = rows, columns
         self.screen = pyte.Screen(columns, rows)
         self.stream = pyte.ByteStream(self.screen)
+        self.render = render  # False: only the bytes are kept, nothing is drawn
         self.output = b""  # every byte the terminal received, echo included
         self.status = None  # the exit status once the program has ended
         self.typed = b""
+        self.typed_at = []  # (where in the output, what) for every text typed on the terminal
+        self._reads_when_typed = -1
+        self.echo = stdin_is_terminal
         master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
         environment = dict(os.environ)
@@ -80,7 +98,8 @@ class Terminal:
             if not data:
                 return got
             self.output += data
-            self.stream.feed(data)
+            if self.render:
+                self.stream.feed(data)
             got = True
             timeout = 0
 
@@ -92,6 +111,14 @@ class Terminal:
         except OSError:
             return False
         return len(fields) > 1 and fields[0] == str(_READ_SYSCALL) and int(fields[1], 16) == 0
+
+    def _reads(self):
+        """How many reads the program has made (its read(2) calls that returned)."""
+        try:
+            with open(f"/proc/{self.pid}/io") as f:
+                return next(int(line.split()[1]) for line in f if line.startswith("syscr:"))
+        except (OSError, StopIteration):
+            return 0
 
     def _ended(self):
         if self.status is None:
@@ -108,7 +135,9 @@ class Terminal:
             if self._ended():
                 self._drain(0.05)
                 return False
-            if self._reading_input():
+            # Right after typing, the program may still sit in the read it
+            # waited in: it waits again only once that read has returned.
+            if self._reading_input() and self._reads() > self._reads_when_typed:
                 # Its read may have begun before the last bytes reached us.
                 if not self._drain(0.001) and self._reading_input():
                     return True
@@ -118,6 +147,9 @@ class Terminal:
         """Types `text` (str or bytes) as a person would, all at once."""
         data = text.encode() if isinstance(text, str) else text
         self.typed += data
+        if self.echo:
+            self.typed_at.append((len(self.output), data))
+        self._reads_when_typed = self._reads()
         os.write(self.input, data)
 
     def close_input(self):
@@ -134,6 +166,24 @@ class Terminal:
         self.screen.resize(rows, columns)
         fcntl.ioctl(self.master, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
         os.kill(self.pid, signal.SIGWINCH)
+
+    def written(self, end=None):
+        """What the program wrote up to `end` in the output: without the
+        terminal's echo of what was typed, and with its CR LF turned back to
+        LF. Text is typed only while the program waits, so each echo comes
+        back before the program's next output."""
+        data = self.output[:end]
+        parts, at = [], 0
+        for offset, typed in self.typed_at:
+            if offset >= len(data):
+                break
+            shown = echo_of(typed)
+            if data[offset:offset + len(shown)] != shown:
+                raise AssertionError(f"the echo of {typed!r} is not where it was typed: {data[offset:offset + 80]!r}")
+            parts.append(data[at:offset])
+            at = offset + len(shown)
+        parts.append(data[at:])
+        return b"".join(parts).replace(b"\r\n", b"\n")
 
     def lines(self):
         """The screen as it stands, one string a row, trailing spaces cut."""
