@@ -137,9 +137,9 @@ bool OsScreenSize(int fd, int& rows, int& columns);
 // screen.cpp: the screen the output lands on. The console hands it what it
 // prints and what the player types; it lays the text out, clears the screen
 // or separates one from the next, and keeps the compact board in view.
-void SetScreenOptions(bool compact, bool noClear);
-bool CompactBoard();  // whether the next board is compact: reads the terminal's size
-void ForgetBoard();   // a new game: no board is in view until its first
+void SetScreenOptions(bool compact, bool noClear);  // at the start: nothing is on the screen yet
+bool CompactBoard();                                // whether the next board is compact: reads the terminal's size
+void ForgetBoard();                                 // a new game: no board is in view until its first
 void StartScreen(std::string& out, std::string_view board);
 void ScreenPrint(std::string& out, std::string_view text);
 void ScreenEcho(std::string_view typed);  // what a read from the player returned

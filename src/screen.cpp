@@ -172,6 +172,13 @@ void SetScreenOptions(bool compact, bool noClear)
     int rows = 0;
     int columns = 0;
     gEcho = OsScreenSize(0, rows, columns);
+    gAtLineStart = true;
+    gBoard.clear();
+    gDialogue.clear();
+    gUnflushed = 0;
+    gEchoAt = kNone;
+    gLineOpen = false;
+    ReadScreen(kLowestFullPower);
 }
 
 bool CompactBoard()

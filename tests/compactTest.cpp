@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: MIT
+// The screen's layout: the compact board, lines broken to the width, the
+// board drawn again before it would scroll away, and screens separated by
+// a line instead of cleared. On a terminal the same is played through a
+// pseudo-terminal (tests/terminal); here the layout is asked for with
+// --compact and a size from COLUMNS and LINES.
+#include <cstdlib>
+
+#include "support.h"
+
+namespace {
+
+class CompactTest : public GameTest {
+protected:
+    // A screen of `columns` by `rows`, compact or not, separated or cleared.
+    static void Screen(int columns, int rows, bool compact, bool noClear = false)
+    {
+        setenv("COLUMNS", std::to_string(columns).c_str(), 1);
+        setenv("LINES", std::to_string(rows).c_str(), 1);
+        SetScreenOptions(compact, noClear);
+    }
+    void TearDown() override
+    {
+        unsetenv("COLUMNS");
+        unsetenv("LINES");
+        SetScreenOptions(false, false);
+        GameTest::TearDown();
+    }
+};
+
+std::string Printed(const std::vector<std::string>& pieces)
+{
+    return RunWithInput("", [&] {
+        for (const std::string& piece : pieces) {
+            PrintText(piece);
+        }
+    });
+}
+
+TEST_F(CompactTest, BoardKeepsEveryLabelledLineInFourteenRows)
+{
+    Screen(80, 24, true);
+    NewGame(0, 4, 'd');
+    // Trailing blanks matter here, so every line is spelled out.
+    EXPECT_EQ(RunWithInput("", [] { DrawBoard(kNewBoard); }),
+              kClear +
+                  "          |-----------------------YOU-------------------------|\n"
+                  "Bases      1 \n"
+                  "Def Units  \n"
+                  "Att Units  \n"
+                  "Defending  \n"
+                  "Attacking  \n"
+                  "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n"
+                  "Attacking  \n"
+                  "Defending  \n"
+                  "Att Units  \n"
+                  "Def Units  \n"
+                  "Bases      1 \n"
+                  "          |----------------------DRAVIK-----------------------|\n"
+                  "Reserves, 2 units: Power 1: 1, 2: 1, 3: 0, 4: 0\n");
+}
+
+TEST_F(CompactTest, ReservesStandOnOneLine)
+{
+    Screen(80, 24, true);
+    const struct {
+        int fullPower;
+        std::initializer_list<int> reserves;
+        const char* line;
+    } cases[] = {
+        {2, {0, 1}, "Reserves, 1 unit: Power 1: 0, 2: 1\n"},
+        {9,
+         {3, 0, 2, 0, 0, 0, 0, 0, 9},
+         "Reserves, 14 units: Power 1: 3, 2: 0, 3: 2, 4: 0, 5: 0, 6: 0, 7: 0, 8: 0, 9: 9\n"},
+    };
+    for (const auto& c : cases) {
+        NewGame(1, c.fullPower, 'q');
+        SetCounts(Human().iRes, Human().iResNum, c.reserves);
+        const std::string board = RunWithInput("", [] { DrawBoard(kNewBoard); });
+        EXPECT_TRUE(
+            board.ends_with(std::string("          |-----------------------YOU-------------------------|\n") + c.line))
+            << board;
+    }
+}
+
+// A line wider than the screen breaks at its last space that fits, the
+// spaces there dropped; a word wider than the screen is left to the terminal.
+TEST_F(CompactTest, LinesBreakAtTheirLastSpaceThatFits)
+{
+    const struct {
+        int columns;
+        std::vector<std::string> pieces;
+        const char* shown;
+    } cases[] = {
+        {20,
+         {"Would you like to place any units on the field? y or n: "},
+         "Would you like to\nplace any units on\nthe field? y or n: "},
+        {27, {"You did not type a y or n.  Please try again: "}, "You did not type a y or n.\nPlease try again: "},
+        {26, {"You did not type a y or n.  Please try again: "}, "You did not type a y or n.\nPlease try again: "},
+        {25, {"You did not type a y or n.  Please try again: "}, "You did not type a y or\nn.  Please try again: "},
+        {50,
+         {"Where would you like to place this unit? ", "Attacker or Defender (a or d): "},
+         "Where would you like to place this unit? Attacker\nor Defender (a or d): "},
+        {20,
+         {"short\n", "ZZZZZZZZZZZZZZZZZZZZZZZZZ and more words here\n"},
+         "short\nZZZZZZZZZZZZZZZZZZZZZZZZZ and more words\nhere\n"},
+        {80, {std::string(80, 'x') + "\n"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pieces.front());
+        Screen(c.columns, 24, true);
+        ForgetBoard();
+        const std::string unbroken = c.pieces.size() == 1 ? c.pieces.front() : c.pieces[0] + c.pieces[1];
+        EXPECT_EQ(Printed(c.pieces), c.shown != nullptr ? c.shown : unbroken);
+        // The full layout leaves every line to the terminal.
+        Screen(c.columns, 24, false);
+        EXPECT_EQ(Printed(c.pieces), unbroken);
+    }
+}
+
+// Text written before a read cannot change: the break falls after a written
+// space, or the terminal wraps the row.
+TEST_F(CompactTest, WrittenTextStaysAsItWas)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Twenty-six letters and then: ", "Antidisestablishment"},
+        {"Press Return/Enter to go on.", "Starting round 1 of many"},
+    };
+    const char* const shown[] = {
+        "Twenty-six letters and then: \nAntidisestablishment",
+        "Press Return/Enter to go on.Starting round 1 of many",
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Screen(30, 24, true);
+        ForgetBoard();
+        EXPECT_EQ(RunWithInput("",
+                               [&] {
+                                   PrintText(cases[i].first);
+                                   FlushOutput();
+                                   PrintText(cases[i].second);
+                               }),
+                  shown[i]);
+    }
+}
+
+TEST_F(CompactTest, BoardIsDrawnAgainBeforeItWouldScrollAway)
+{
+    Screen(80, 24, true);
+    NewGame(0, 9, 'd');
+    const std::string board = RunWithInput("", [] { DrawBoard(kNewBoard); });
+    const std::string shown = RunWithInput("", [] {
+        DrawBoard(kReprintBoard);
+        for (int i = 0; i < 12; ++i) {
+            Print("Message %d\n", i);
+        }
+        PrintText("A question on the last row: ");
+    });
+    ASSERT_EQ(std::count(board.begin(), board.end(), '\n'), 14);
+    // Ten rows below the board: the question and the nine messages before it.
+    std::string tail;
+    for (int i = 3; i < 12; ++i) {
+        tail += "Message " + std::to_string(i) + "\n";
+    }
+    EXPECT_TRUE(shown.ends_with(board + tail + "A question on the last row: ")) << shown;
+    EXPECT_TRUE(shown.starts_with(board + "Message 0\n")) << shown;
+
+    // A board and what follows that fit are shown once.
+    const std::string fits = RunWithInput("", [] {
+        DrawBoard(kReprintBoard);
+        PrintText(std::string(9, '\n') + "Nine rows down: ");
+    });
+    EXPECT_EQ(fits, board + std::string(9, '\n') + "Nine rows down: ");
+}
+
+// Without clearing, an empty line of its own stands above each board.
+TEST_F(CompactTest, ScreensAreSeparatedByAnEmptyLine)
+{
+    for (const bool compact : {false, true}) {
+        Screen(80, 24, compact, true);
+        NewGame(0, 3, 'd');
+        const std::string board = RunWithInput("", [] { DrawBoard(kNewBoard); });
+        ASSERT_EQ(board.find("\n          |-----------------------YOU--"), 0u) << board;
+        const std::string afterQuestion = RunWithInput("", [] {
+            PrintText("Press Return/Enter to continue: ");
+            DrawBoard(kReprintBoard);
+        });
+        EXPECT_EQ(afterQuestion, "Press Return/Enter to continue: \n" + board);
+        EXPECT_EQ(board.find('\033'), std::string::npos);
+    }
+}
+
+class CompactOptions : public TempFolderTest {};
+
+// --compact and --no-clear take no argument, go with every other option,
+// and leave a record as it would be without them.
+TEST_F(CompactOptions, GoWithTheRecordOptions)
+{
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--compact=1"}, "option '--compact' takes no argument"},
+        {{"--no-clear=yes"}, "option '--no-clear' takes no argument"},
+        {{"-c"}, "unknown option '-c'"},
+        {{"-n"}, "unknown option '-n'"},
+        {{"--compact", "--compact"}, "option '--compact' given twice"},
+    };
+    for (const auto& [args, problem] : refused) {
+        const RunResult run = RunQir(args, "n\n");
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.errors, "qir: " + problem + ". Try 'qir --help'.\n");
+    }
+    const std::string answers = "n\n1\n3\nd\n\ny\n1\nb\nn\n";
+    const RunResult plain = RunQir({"--seed", "5", "--record", File("plain")}, answers);
+    const RunResult laidOut = RunQir({"--seed", "5", "--record", File("laid-out"), "--compact", "--no-clear"}, answers);
+    ASSERT_EQ(laidOut.status, 0) << laidOut.report;
+    EXPECT_EQ(ReadFile(File("laid-out")), ReadFile(File("plain")));
+    EXPECT_EQ(laidOut.output.find('\033'), std::string::npos);
+    for (const char* option : {"--resume", "--replay"}) {
+        const RunResult again = RunQir({option, File("laid-out"), "--compact", "--no-clear"}, "");
+        EXPECT_EQ(again.status, 0) << again.report;
+        EXPECT_NE(again.output.find("Reserves, "), std::string::npos) << again.output;
+    }
+}
+
+}  // namespace
