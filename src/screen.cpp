@@ -23,6 +23,10 @@ constexpr int kDefaultRows = 24;     // what --compact lays out for when the siz
 constexpr int kDefaultColumns = 80;
 constexpr long kLargestSize = 10000;           // a larger COLUMNS or LINES is no real screen
 constexpr std::string_view kSeparator = "\n";  // the line between two screens that are not cleared
+// Where the screen's model breaks a line for the width: written as a newline,
+// but a redraw starts below the game's own line ends where it can.
+constexpr char kSoftBreak = '\v';
+constexpr const char* kRowEnds = "\n\v";
 
 bool gCompactAsked = false;  // --compact
 bool gNoClear = false;       // --no-clear
@@ -84,17 +88,25 @@ int RowsOf(std::string_view text, bool cursorRow)
 {
     int rows = 0;
     size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != kNone; start = end + 1) {
+    for (size_t end; (end = text.find_first_of(kRowEnds, start)) != kNone; start = end + 1) {
         rows += RowsOf(end - start);
     }
     return cursorRow ? rows + RowsOf(text.size() - start) : rows;
 }
 
-// Where the dialogue's line that ends at `end` starts.
+// Where the dialogue's row that ends at `end` starts.
 size_t LineStart(size_t end)
 {
-    const size_t newline = end == 0 ? kNone : gDialogue.rfind('\n', end - 1);
+    const size_t newline = end == 0 ? kNone : gDialogue.find_last_of(kRowEnds, end - 1);
     return newline == kNone ? 0 : newline + 1;
+}
+
+// Appends the dialogue from `from` on as the terminal gets it.
+void AppendDialogue(std::string& out, size_t from)
+{
+    const size_t at = out.size();
+    out.append(gDialogue, from);
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), kSoftBreak, '\n');
 }
 
 // Breaks every row from the one holding `from` that is wider than the screen
@@ -107,7 +119,7 @@ size_t BreakRows(size_t from)
     const auto width = static_cast<size_t>(gColumns);
     size_t changed = from;
     for (size_t row = LineStart(from); gDialogue.size() - row > width;) {
-        const size_t end = gDialogue.find('\n', row);
+        const size_t end = gDialogue.find_first_of(kRowEnds, row);
         if (end != kNone && end - row <= width) {
             row = end + 1;
             continue;
@@ -126,7 +138,7 @@ size_t BreakRows(size_t from)
             continue;
         }
         first = std::max(first, gUnflushed);
-        gDialogue.replace(first, last + 1 - first, "\n");
+        gDialogue.replace(first, last + 1 - first, 1, kSoftBreak);
         changed = std::min(changed, first);
         row = first + 1;
     }
@@ -219,8 +231,8 @@ void ScreenPrint(std::string& out, std::string_view text)
     // The output ends with the unwritten part of the dialogue as it stood.
     const size_t changed = BreakRows(from);
     out.erase(out.size() - (from - changed));
-    out.append(gDialogue, changed);
-    gAtLineStart = gDialogue.back() == '\n';
+    AppendDialogue(out, changed);
+    gAtLineStart = gDialogue.back() == '\n' || gDialogue.back() == kSoftBreak;
 }
 
 void ScreenEcho(std::string_view typed)
@@ -253,23 +265,27 @@ void FitScreen(std::string& out)
 {
     if (gCompact && !gBoard.empty()) {
         const int boardRows = RowsOf(gBoard, false);
-        // The question's last line and as many lines before it as fit below the board.
+        // The question's last row and as many rows before it as fit below the
+        // board, from the start of one of the game's own lines where one fits.
         size_t start = LineStart(gDialogue.size());
         int rows = RowsOf(gDialogue.size() - start);
         if (boardRows + RowsOf(gDialogue, true) > gRows && boardRows + rows <= gRows) {
+            auto ownLine = [](size_t at) { return at == 0 || gDialogue[at - 1] == '\n'; };
+            size_t lineStart = ownLine(start) ? start : kNone;
             while (start > 0) {
                 const size_t previous = LineStart(start - 1);
-                const int more = RowsOf(start - 1 - previous);
-                if (boardRows + rows + more > gRows) {
+                rows += RowsOf(start - 1 - previous);
+                if (boardRows + rows > gRows) {
                     break;
                 }
-                rows += more;
                 start = previous;
+                lineStart = ownLine(start) ? start : lineStart;
             }
-            gDialogue.erase(0, start);
+            lineStart = lineStart != kNone ? lineStart : start;
+            gDialogue.erase(0, lineStart);
             out += Clearing();
             out += gBoard;
-            out += gDialogue;
+            AppendDialogue(out, 0);
             gEchoAt = kNone;  // the rest of a line being read was shown on the old screen
         }
     } else if (gBoard.empty() && !gDialogue.empty()) {
