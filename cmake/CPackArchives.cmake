@@ -1,41 +1,69 @@
 # SPDX-License-Identifier: MIT
-# Run by cpack once it has made a package. cpack packs a .tar.gz or a .zip
-# in the order the file system lists the staged files, and with their owner
-# on the building machine; such an archive is packed again here from the
-# same staged files, in the order of their names, every entry owned by root
-# and stamped with SOURCE_DATE_EPOCH (set by CPackOptions.cmake). The .deb
-# comes out that way but for the modes of its three members, which follow
-# the umask of the build: they are set to rw-r--r--, as dpkg-deb sets them.
+# Run by cpack once it has made a package, so that the same files give the
+# same package on any machine and file system:
+# - cpack packs a .tar.gz or a .zip in the order the file system lists the
+#   staged files, and with their owner on the building machine; such an
+#   archive is packed again here from the same staged files, in the order
+#   of their names, every entry owned by root and stamped with
+#   SOURCE_DATE_EPOCH (set by CPackOptions.cmake).
+# - cpack's .deb counts the sizes the file system gives its folders into
+#   the Installed-Size, and gives its members the modes of the umask. It is
+#   packed again by dpkg-deb, the way Debian packs its own packages, with the
+#   Installed-Size counted as dpkg-gencontrol counts it: each file's size in
+#   KiB, rounded up, and 1 KiB for each folder.
 # The .rpm comes out right from rpmbuild.
 set(staged "${CPACK_TEMPORARY_DIRECTORY}")
 get_filename_component(top "${staged}" NAME)
 get_filename_component(parent "${staged}" DIRECTORY)
 set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 
-# An ar archive's member headers: name, time, owner, group, mode (8 bytes
-# at offset 40), size (10 at 48) and a closing "`\n"; each member starts at
-# an even offset.
-set(deb_member_modes [=[
-  my ($magic, $header, $at) = ("", "", 8);
-  open(my $deb, "+<:raw", $ARGV[0]) or die "$ARGV[0]: $!\n";
-  read($deb, $magic, 8) == 8 && $magic eq "!<arch>\n" or die "$ARGV[0] is no ar archive\n";
-  while (read($deb, $header, 60) == 60) {
-    substr($header, 58, 2) eq "`\n" or die "$ARGV[0]: no member header at $at\n";
-    my $size = substr($header, 48, 10) + 0;
-    seek($deb, $at + 40, 0);
-    print $deb sprintf("%-8s", "100644");
-    $at += 60 + $size + $size % 2;
-    seek($deb, $at, 0);
-  }
-  close($deb) or die "$ARGV[0]: $!\n";
-]=])
+# The Installed-Size of the files under TREE, its DEBIAN folder left out.
+function(qir_installed_size tree out)
+  file(GLOB_RECURSE paths LIST_DIRECTORIES true "${tree}/*")
+  set(kib 0)
+  foreach(path IN LISTS paths)
+    if(path MATCHES "^${tree}/DEBIAN(/|$)")
+      continue()
+    elseif(IS_DIRECTORY "${path}" AND NOT IS_SYMLINK "${path}")
+      math(EXPR kib "${kib} + 1")
+    else()
+      file(SIZE "${path}" bytes)
+      math(EXPR kib "${kib} + (${bytes} + 1023) / 1024")
+    endif()
+  endforeach()
+  set(${out} ${kib} PARENT_SCOPE)
+endfunction()
+
+# Packs the .deb PACKAGE again with dpkg-deb.
+function(qir_repack_deb package)
+  set(tree "${package}.tree")
+  file(REMOVE_RECURSE "${tree}")
+  execute_process(COMMAND dpkg-deb -x "${package}" "${tree}" RESULT_VARIABLE failed)
+  if(NOT failed)
+    execute_process(COMMAND dpkg-deb -e "${package}" "${tree}/DEBIAN" RESULT_VARIABLE failed)
+  endif()
+  if(failed)
+    message(FATAL_ERROR "dpkg-deb could not unpack ${package}: ${failed}")
+  endif()
+  qir_installed_size("${tree}" kib)
+  file(READ "${tree}/DEBIAN/control" control)
+  string(REGEX REPLACE "\nInstalled-Size: [0-9]+\n" "\nInstalled-Size: ${kib}\n" control "${control}")
+  file(WRITE "${tree}/DEBIAN/control" "${control}")
+  # dpkg-deb lowers later times to SOURCE_DATE_EPOCH but keeps earlier ones.
+  execute_process(COMMAND chmod -R u=rwX,go=rX "${tree}")
+  execute_process(COMMAND find "${tree}" -exec touch -h -d "@${epoch}" {} +)
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip -z9 --build "${tree}" "${package}.repacked"
+                  OUTPUT_QUIET RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "dpkg-deb could not pack ${package} again: ${failed}")
+  endif()
+  file(REMOVE_RECURSE "${tree}")
+  file(RENAME "${package}.repacked" "${package}")
+endfunction()
 
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   if(package MATCHES "\\.deb$")
-    execute_process(COMMAND perl -e "${deb_member_modes}" "${package}" RESULT_VARIABLE failed)
-    if(failed)
-      message(FATAL_ERROR "Could not set the modes of the members of ${package}: ${failed}")
-    endif()
+    qir_repack_deb("${package}")
     continue()
   elseif(package MATCHES "\\.tar\\.gz$")
     execute_process(

@@ -17,6 +17,11 @@ set -euo pipefail
 kind=$1
 tarball=$(realpath "$2")
 shift 2
+firsts=()
+for package in "$@"; do
+  [ -f "$package" ] || { echo "no package $package to compare"; exit 1; }
+  firsts+=("$(realpath "$package")")
+done
 started=$SECONDS
 
 # The other umask than the first build's: folders and files made by this
@@ -24,8 +29,15 @@ started=$SECONDS
 if [ "$(umask)" = 0002 ]; then other=0022; else other=0002; fi
 umask "$other"
 
-# A folder whose path differs from the first build's in name and length.
-work=$(mktemp -d "${TMPDIR:-/tmp}/qir-rebuilt-elsewhere.XXXXXX")
+# A folder whose path differs from the first build's in name and length;
+# on another file system where there is one at hand (a tmpfs lists a
+# folder's files in another order than ext4 does, and the order of the
+# files in a package must not follow it).
+parent=${TMPDIR:-/tmp}
+if [ -d /dev/shm ] && [ -w /dev/shm ] && [ "$(stat -f -c %T /dev/shm)" != "$(stat -f -c %T "${firsts[0]}")" ]; then
+  parent=/dev/shm
+fi
+work=$(mktemp -d "$parent/qir-rebuilt-elsewhere.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 tar -xzf "$tarball" -C "$work"
 source=$work/$(basename "$tarball" .tar.gz)
@@ -35,8 +47,7 @@ cd "$source"
 
 # Times: the first packages are at least a second old when these are made.
 newest=0
-for package in "$@"; do
-  [ -f "$package" ] || { echo "no package $package to compare"; exit 1; }
+for package in "${firsts[@]}"; do
   t=$(stat -c %Y "$package")
   [ "$t" -le "$newest" ] || newest=$t
 done
@@ -68,7 +79,7 @@ windows)
 esac
 
 status=0
-for package in "$@"; do
+for package in "${firsts[@]}"; do
   again=packages/$(basename "$package")
   printf '%s\n  %s\n  %s\n' "$(basename "$package")" "$(sha256sum <"$package" | cut -d' ' -f1) first build" \
     "$(sha256sum <"$again" 2>/dev/null | cut -d' ' -f1) built again in $source, umask $other"
@@ -77,5 +88,5 @@ for package in "$@"; do
     status=1
   fi
 done
-echo "rebuilt and compared $# packages in $((SECONDS - started)) s"
+echo "rebuilt and compared ${#firsts[@]} packages in $((SECONDS - started)) s"
 exit $status
