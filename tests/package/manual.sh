@@ -30,22 +30,22 @@ options_section() {
   sed -n '/^OPTIONS/,/^[A-Z]/p' | sed '1d;$d' | option_names
 }
 
+# same_options WHERE OPTIONS: fails unless OPTIONS are those of --help.
+same_options() {
+  if [ "$from_help" != "$2" ]; then
+    echo "qir --help and the OPTIONS of the $1 differ (< only in --help, > only in the $1):"
+    diff <(echo "$from_help") <(echo "$2") | grep -E '^[<>]'
+    exit 1
+  fi
+}
+
 # --help: the lines of its "Options:" section, up to the first empty line.
 from_help=$("$qir" --help | sed -n '/^Options:/,/^$/p' | sed 1d | option_names)
-# The manual as a reader sees it, overstrike removed.
-from_manual=$(mandoc -T ascii "$manual" | sed 's/.\x08//g' | options_section)
-from_guide=$(options_section <"$guide")
-
 if [ -z "$from_help" ]; then
   echo "qir --help lists no options"
   exit 1
 fi
-for listing in manual guide; do
-  from=from_$listing
-  if [ "$from_help" != "${!from}" ]; then
-    echo "qir --help and the OPTIONS of the $listing differ (< only in --help, > only in the $listing):"
-    diff <(echo "$from_help") <(echo "${!from}") | grep -E '^[<>]'
-    exit 1
-  fi
-done
+# The manual as a reader sees it, overstrike removed.
+same_options manual "$(mandoc -T ascii "$manual" | sed 's/.\x08//g' | options_section)"
+same_options "Windows guide" "$(options_section <"$guide")"
 echo "manual lints clean; it and the Windows guide document every option of --help:" $from_help

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # Sourced by the package tests: plays recorded sessions with a game as it
 # was packaged or built, under the test clock, against their transcripts.
@@ -9,7 +10,11 @@
 play_sessions() {
   local qir=$1 clock=$2 data=$3 name session reading status played
   shift 3
-  [ $# -gt 0 ] || set -- $(cd "$data" && ls -- *.in | sed 's/\.in$//')
+  if [ $# = 0 ]; then
+    for session in "$data"/*.in; do
+      set -- "$@" "$(basename "$session" .in)"
+    done
+  fi
   played=$(mktemp -d)
   for name in "$@"; do
     session=$data/$name.in
