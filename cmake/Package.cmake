@@ -74,6 +74,9 @@ set(CPACK_RPM_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RPM_PACKAGE_RELEASE ${QIR_RPM_RELEASE})
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_RPM_PACKAGE_GROUP "Amusements/Games")
+# Installed where the package says, as Fedora wants, not under a prefix of
+# the installer's choosing.
+set(CPACK_PACKAGE_RELOCATABLE OFF)
 set(CPACK_RPM_PACKAGE_SUMMARY "Turn-based strategy game against the computer in a terminal")
 string(REPLACE "\n.\n" "\n\n" CPACK_RPM_PACKAGE_DESCRIPTION "${QIR_DESCRIPTION}")
 set(CPACK_RPM_USER_FILELIST "%doc /usr/share/doc/qir/README.md" "%license /usr/share/licenses/qir/LICENSE")
