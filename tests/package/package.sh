@@ -179,7 +179,7 @@ rpmlint)
   if grep -E '^[^ ]+: E: ' <<<"$report" | grep -vqE ': E: no-signature$'; then
     exit 1
   fi
-  grep -qE '[0-9]+ packages? and 0 specfiles checked' <<<"$report" || { echo "rpmlint checked nothing"; exit 1; }
+  grep -qE '^ *1 packages? and ' <<<"$report" || { echo "rpmlint checked nothing"; exit 1; }
   ;;
 
 *)
