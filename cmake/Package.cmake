@@ -9,8 +9,8 @@
 # The same commit gives the same packages, byte for byte, wherever and
 # whenever they are built: every file carries the time of the newest entry
 # of packaging/changelog (or SOURCE_DATE_EPOCH where the packager sets it),
-# owners, modes and order are fixed (CPackOptions.cmake), and nothing of the
-# build folder reaches the program (CMakeLists.txt).
+# owners, modes and order are fixed (CPackModes.cmake, CPackArchives.cmake),
+# and nothing of the build folder reaches the program (CMakeLists.txt).
 include(${CMAKE_CURRENT_LIST_DIR}/Changelog.cmake)
 set(QIR_RPM_RELEASE 1)
 qir_read_changelog(${PROJECT_SOURCE_DIR}/packaging/changelog ${QIR_RPM_RELEASE} QIR_CHANGELOG)
@@ -40,8 +40,8 @@ set(CPACK_STRIP_FILES ON)
 # The .tar.gz holds what a plain `cmake --install` gives, nothing of the
 # Debian or RPM layout.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};qir;game;/")
-# Every file and folder's mode, set once the files are staged; and the
-# order, owners and times of every .tar.gz and .zip, fixed once packed.
+# Every file and folder's mode, set once the files are staged; and what
+# cpack leaves to the machine in a .deb, .tar.gz or .zip, fixed once packed.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CPackModes.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CPackArchives.cmake)
 
