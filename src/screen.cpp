@@ -57,22 +57,23 @@ int SizeFromEnvironment(const char* name, int fallback)
     return *text != '\0' && *end == '\0' && value > 0 && value <= kLargestSize ? static_cast<int>(value) : fallback;
 }
 
-// Reads the terminal's size and chooses the layout for a game of this maximum Power.
+// Reads the terminal's size and chooses the layout for a game of this
+// maximum Power. Only the compact layout needs the size.
 void ReadScreen(int fullPower)
 {
     int rows = 0;
     int columns = 0;
     const bool terminal = OsScreenSize(1, rows, columns);
     const bool known = rows > 0 && columns > 0;
-    if (!known) {
+    const char* term = terminal ? std::getenv("TERM") : nullptr;
+    gSeparate = gNoClear || (term != nullptr && std::strcmp(term, "dumb") == 0);
+    gCompact = gCompactAsked || (terminal && known && rows < kFullLayoutRows + fullPower);
+    if (gCompact && !known) {
         rows = SizeFromEnvironment("LINES", kDefaultRows);
         columns = SizeFromEnvironment("COLUMNS", kDefaultColumns);
     }
     gRows = rows;
     gColumns = columns;
-    gCompact = gCompactAsked || (terminal && known && rows < kFullLayoutRows + fullPower);
-    const char* term = std::getenv("TERM");
-    gSeparate = gNoClear || (terminal && term != nullptr && std::strcmp(term, "dumb") == 0);
 }
 
 // The rows a line of `length` characters takes: the terminal wraps what does not fit.
