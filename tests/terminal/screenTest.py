@@ -53,15 +53,16 @@ class Game:
 
     def pipe(self, extra_env=None, args=()):
         """Everything the game prints to a pipe, all answers given at once."""
-        env = dict(os.environ, **self.env, **(extra_env or {}))
+        env = {name: value for name, value in os.environ.items() if name not in ("COLUMNS", "LINES")}
+        env.update(self.env, **(extra_env or {}))
         stdin = b"".join(answer + b"\n" for answer in self.answers)
         return subprocess.run(self.argv + list(args), input=stdin, stdout=subprocess.PIPE, env=env, timeout=120).stdout
 
     def terminal(self, rows, columns=80, args=(), env=None, render=True, at_wait=None):
         """Plays the game on a terminal, one answer each time it waits; calls
         at_wait(terminal, n) before the n-th answer. Returns the terminal."""
-        with Terminal(self.argv + list(args), rows=rows, columns=columns, env={**self.env, **(env or {})},
-                      render=render) as t:
+        with Terminal(self.argv + list(args), rows=rows, columns=columns,
+                      env={"TERM": "xterm", **self.env, **(env or {})}, render=render) as t:
             waits = []
             while t.wait(60):
                 waits.append(len(t.output))
