@@ -8,6 +8,13 @@
 # only the package build asks for (see Package.cmake).
 include(GNUInstallDirs)
 
+# The web page is one folder of static files (cmake/Web.cmake), to serve or
+# to open from the disk as it is.
+if(EMSCRIPTEN)
+  install(DIRECTORY ${QIR_PAGE_DIR}/ DESTINATION . COMPONENT game)
+  return()
+endif()
+
 # On Windows the game, the README and the licence lie side by side in one
 # folder, as a player unzips them; there is no manual page to read there.
 if(WIN32)

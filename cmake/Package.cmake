@@ -1,8 +1,12 @@
 # SPDX-License-Identifier: MIT
 # Packages of the game (run cpack in the build folder): a Debian package laid
 # out as Debian wants games, and a .tar.gz with the plain install layout.
-# For Windows a .zip (qir-X.Y.Z-win64.zip) of the Windows install layout.
-if(WIN32)
+# For Windows a .zip (qir-X.Y.Z-win64.zip) of the Windows install layout, and
+# for the web a .zip (qir-X.Y.Z-web.zip) of the page's folder.
+if(EMSCRIPTEN)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME web)
+elseif(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR DEB TGZ)

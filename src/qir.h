@@ -119,15 +119,17 @@ void StartRecord(const Options& options);  // a record that cannot be used ends 
 std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();                  // the game ended inside the record it resumed
 
-// osPosix.cpp or osWindows.cpp, as CMake chooses: the calls into the system.
-// Nothing else in the game names a system. Each returns 0 or an errno value
-// where it can fail, unless it says otherwise.
+// osPosix.cpp, osWindows.cpp or osWeb.cpp (the game in a web page), as CMake
+// chooses: the calls into the system. Nothing else in the game names a
+// system. Each returns 0 or an errno value where it can fail, unless it says
+// otherwise.
 void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard stream that cannot be used
 int OsWrite(int fd, const char* data, size_t length);
 int OsShow(std::string_view text);     // the game's output, cleared as the console needs
 int OsReadByte(int& error);            // the next byte typed, or EOF at the end of input or on an error
 int OsCreateRecord(const char* path);  // a descriptor, or -1 with errno set
 int OsReopenRecord(const char* path, long long length);  // for appending, cut to length unless negative
+bool OsScreenSize(int& rows, int& columns);  // the terminal's size; false when there is none
 
 // setup.cpp
 const char* OpponentName();
