@@ -15,7 +15,9 @@ target_link_options(qir PRIVATE
   -sSINGLE_FILE -sENVIRONMENT=web
   -sMODULARIZE -sEXPORT_NAME=createQir
   -sINVOKE_RUN=0 -sEXIT_RUNTIME -sEXPORTED_RUNTIME_METHODS=callMain,FS
-  -sALLOW_MEMORY_GROWTH)
+  -sALLOW_MEMORY_GROWTH
+  --post-js ${PROJECT_SOURCE_DIR}/web/runGame.js)
+set_property(TARGET qir APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/web/runGame.js)
 set_target_properties(qir PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QIR_PAGE_DIR})
 
 # xterm.js, as the lock file pins it, from npm's cache when it is there.

@@ -61,7 +61,7 @@
             if (file) {
                 module.FS.writeFile(file.name, file.bytes);
             }
-            module.callMain(args);
+            module.runGame(args);
         });
         term.focus();
         return g;
@@ -350,6 +350,14 @@
         showState('An unfinished game is kept in this browser.');
     }
 
+    // A string whose characters stand for bytes, as the check holds a
+    // session's answers (some are no UTF-8); a character above 255 gives
+    // its UTF-8 bytes.
+    const byteString = text => Array.from(text).flatMap(ch => {
+        const code = ch.codePointAt(0);
+        return code < 256 ? [code] : Array.from(encoder.encode(ch));
+    });
+
     const latin1 = bytes => {
         let text = '';
         for (let i = 0; i < bytes.length; i += 8192) {
@@ -359,14 +367,19 @@
     };
 
     // What the page's check drives: the game's standard input as a pipe
-    // gives it (no echo, no line editing), and what the game wrote.
+    // gives it (no echo, no line editing), what the game wrote, and the
+    // terminal's screen.
     window.qir = {
-        type: text => game && giveInput(game, encoder.encode(text), false),
+        type: text => game && giveInput(game, byteString(text), false),
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),
         ended: () => game !== null && game.ended,
         waiting: () => game !== null && game.wake !== null,
         shownAt: () => shownAt,
+        screen: () => {
+            const buffer = term.buffer.active;
+            return Array.from({length: term.rows}, (_, y) => buffer.getLine(buffer.viewportY + y).translateToString(true));
+        },
     };
 })();
