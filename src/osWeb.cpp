@@ -38,35 +38,34 @@ EM_JS(int, PageScreenSize, (int* rows, int* columns), {
 int gRecord = -1;         // the record's descriptor, once created or reopened
 std::string gRecordPath;  // and its file, which the page keeps
 
-// Tells the page that the record changed; false when the browser would not
-// keep it (its storage is full or refused), which the game treats as a
-// record it cannot write.
+// Has the page keep the record just opened as fd. A record the browser will
+// not keep (its storage is full or refused) is one the game cannot write:
+// -1 with errno set, as for a file that cannot be opened.
 int KeptByPage(int fd)
 {
-    if (fd < 0) {
-        return fd;
-    }
-    gRecord = fd;
-    if (PageKeepRecord(gRecordPath.c_str()) == 0) {
+    if (fd >= 0 && PageKeepRecord(gRecordPath.c_str()) == 0) {
+        close(fd);
         errno = ENOSPC;
         return -1;
     }
+    gRecord = fd;
     return fd;
 }
 
 }  // namespace
 
 // The page's streams are always there.
-void OsSetUpStreams(int& /*inputError*/, int& /*outputError*/) {}
+void OsSetUpStreams(int& /*inputError*/, int& /*outputError*/)
+{
+}
 
+// Only the record is written here, to a file in memory, where a write is
+// done whole or not at all; the page then keeps the file.
 int OsWrite(int fd, const char* data, size_t length)
 {
-    for (size_t done = 0; done < length;) {
-        const ssize_t n = write(fd, data + done, length - done);
-        if (n <= 0) {
-            return n < 0 ? errno : EIO;
-        }
-        done += static_cast<size_t>(n);
+    errno = 0;
+    if (write(fd, data, length) != static_cast<ssize_t>(length)) {
+        return errno != 0 ? errno : EIO;
     }
     if (fd == gRecord && PageKeepRecord(gRecordPath.c_str()) == 0) {
         return ENOSPC;

@@ -129,7 +129,7 @@ int OsShow(std::string_view text);     // the game's output, cleared as the cons
 int OsReadByte(int& error);            // the next byte typed, or EOF at the end of input or on an error
 int OsCreateRecord(const char* path);  // a descriptor, or -1 with errno set
 int OsReopenRecord(const char* path, long long length);  // for appending, cut to length unless negative
-bool OsScreenSize(int& rows, int& columns);  // the terminal's size; false when there is none
+bool OsScreenSize(int& rows, int& columns);              // the terminal's size; false when there is none
 
 // setup.cpp
 const char* OpponentName();

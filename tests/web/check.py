@@ -310,6 +310,23 @@ def keys_through_the_terminal(page, failures):
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
 
+def storage_refused(page, failures):
+    """A record the browser will not keep ends the game as a record that cannot
+    be written does on a terminal, rather than playing on unrecorded."""
+    name = "storage-refused"
+    try:
+        page.open("?seed=9")
+        page.first_question()
+        page.js("Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };")
+        page.type(b"n\n", end=False)
+        page.until("qir.ended()", 10)
+        said = page.until("/qir: cannot write the record qir-[^ ]*: No space left on device/.test(qir.screen().join(''))", 10)
+        page.forget_games()
+        failures.case(name, failures.check(name, "message", True, said))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
 def power9_screenshot(page, linux, work):
     """The board of a Power 9 game in the middle of play, as a player sees it:
     the long Power 9 game cut where the fewest lines follow a fresh board."""
@@ -378,6 +395,7 @@ def main():
         continue_after_reload(page, linux, failures, downloads)
         replay_in_page(page, linux, failures)
         keys_through_the_terminal(page, failures)
+        storage_refused(page, failures)
         from_disk = Page((site / "index.html").as_uri(), downloads)
         try:
             compare_games(from_disk, linux, failures, [("from-disk-" + cases[0][0], *cases[0][1:])])
