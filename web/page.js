@@ -23,10 +23,13 @@
     });
     const fit = new FitAddon.FitAddon();
     term.loadAddon(fit);
+    // The terminal takes what the window leaves it, as the window or the
+    // list of kept games above it changes.
     term.open(document.getElementById('terminal'));
     fit.fit();
-    window.addEventListener('resize', () => fit.fit());
+    new ResizeObserver(() => fit.fit()).observe(document.getElementById('terminal'));
 
+    const encoder = new TextEncoder();
     let shownAt = null;  // when the game's first output reached the screen, in ms since the page was opened
     let game = null;     // the game being played, or the last one
 
@@ -40,7 +43,7 @@
             release,               // gives back the record's lock
             input: [],             // bytes typed and not read yet
             inputAt: 0,            // the next of them to read
-            inputEnded: false,     // the player ended the input (Ctrl-D)
+            inputEnded: false,     // the player ended the input (Ctrl-D on an empty line)
             wake: null,            // resolves the game's wait for keys
             output: [],            // every chunk the game wrote to its standard output
             recordText: '',
@@ -51,9 +54,11 @@
         game = g;
         term.reset();
         showState('');
+        document.getElementById('download').disabled = recordName === null;
+        const calls = pageCalls(g);
         createQir({
-            qirPage: pageCalls(g),
-            print: text => pageCalls(g).show(new TextEncoder().encode(text + '\n')),
+            qirPage: calls,
+            print: text => calls.show(encoder.encode(text + '\n')),
             printErr: text => term.write(text + '\n'),
             onExit: status => gameEnded(g, status),
         }).then(module => {
@@ -149,8 +154,6 @@
 
     // ---- The terminal's driver: echo and line editing of what is typed.
 
-    const encoder = new TextEncoder();
-
     function typed(data) {
         const g = game;
         if (g === null || g.ended || data.startsWith('\x1b')) {
@@ -205,8 +208,9 @@
     }
 
     // A new record's name: the time the game started, and its seed, so the
-    // downloaded file says which game it holds.
-    function newRecordName(seed) {
+    // downloaded file says which game it holds; from the `tries`-th name on
+    // when the first ones were taken by another tab in the same second.
+    function newRecordName(seed, tries) {
         const now = new Date();
         const two = n => String(n).padStart(2, '0');
         let name = `qir-${now.getFullYear()}${two(now.getMonth() + 1)}${two(now.getDate())}-` +
@@ -214,11 +218,12 @@
         if (seed !== null) {
             name += `-seed-${seed.replace(/[^0-9A-Za-z]/g, '_')}`;
         }
-        let unique = `${name}.qir`;
-        for (let n = 2; localStorage.getItem(kRecordKey + unique) !== null; ++n) {
-            unique = `${name}-${n}.qir`;
+        const nth = n => (n === 1 ? `${name}.qir` : `${name}-${n}.qir`);
+        let n = tries;
+        while (localStorage.getItem(kRecordKey + nth(n)) !== null) {
+            ++n;
         }
-        return unique;
+        return nth(n);
     }
 
     // One tab at a time plays a kept game: it holds the game's lock until the
@@ -241,8 +246,12 @@
 
     async function newGame(seed) {
         leaveGame();
-        const name = newRecordName(seed);
-        const release = await lockRecord(name);
+        let name = null;
+        let release = null;
+        for (let tries = 1; release === null; ++tries) {
+            name = newRecordName(seed, tries);
+            release = await lockRecord(name);
+        }
         const args = seed === null ? [] : ['--seed', seed];
         startGame(args.concat(['--record', name]), name, release, null);
     }
@@ -264,11 +273,14 @@
         startGame(['--resume', name], name, release, {name, bytes: encoder.encode(text)});
     }
 
+    // Shows a record as qir --replay does; nothing of it is kept.
+    function replayText(name, bytes) {
+        leaveGame();
+        startGame(['--replay', name], null, null, {name, bytes});
+    }
+
     function replayFile(file) {
-        file.arrayBuffer().then(buffer => {
-            leaveGame();
-            startGame(['--replay', file.name], null, null, {name: file.name, bytes: new Uint8Array(buffer)});
-        });
+        file.arrayBuffer().then(buffer => replayText(file.name, new Uint8Array(buffer)));
     }
 
     // The game on the screen is left as it stands: its record stays kept,
@@ -278,6 +290,7 @@
             game.release();
         }
         game = null;
+        document.getElementById('download').disabled = true;
         offerKeptGames(false);
     }
 
@@ -305,22 +318,24 @@
         return b;
     }
 
-    // Lists the unfinished games kept in this browser, each to continue,
-    // download or forget; returns how many there are.
+    // Lists the games kept in this browser, the unfinished first, each to
+    // continue or replay, download or forget; returns how many are unfinished.
     function offerKeptGames(show = true) {
         const list = document.getElementById('kept-games');
         list.replaceChildren();
-        const unfinished = keptGames().filter(kept => !kept.finished);
-        for (const {name} of unfinished) {
+        const kept = keptGames().sort((a, b) => a.finished - b.finished);
+        for (const {name, finished} of kept) {
+            const text = () => localStorage.getItem(kRecordKey + name);
             const item = document.createElement('li');
-            item.append(`${name} `,
-                        button('Continue', () => continueGame(name)),
-                        button('Download', () => download(name, localStorage.getItem(kRecordKey + name))),
+            item.append(`${name} (${finished ? 'finished' : 'unfinished'}) `,
+                        finished ? button('Replay', () => replayText(name, text()))
+                                 : button('Continue', () => continueGame(name)),
+                        button('Download', () => download(name, text())),
                         button('Forget', () => { forgetGame(name); offerKeptGames(); }));
             list.append(item);
         }
-        document.getElementById('kept').hidden = !show || unfinished.length === 0;
-        return unfinished.length;
+        document.getElementById('kept').hidden = !show || kept.length === 0;
+        return kept.filter(game => !game.finished).length;
     }
 
     document.getElementById('new-game').addEventListener('click', () => newGame(null));
@@ -347,7 +362,7 @@
     } else if (offerKeptGames() === 0) {
         newGame(null);
     } else {
-        showState('An unfinished game is kept in this browser.');
+        showState('Continue a kept game, or start a new one.');
     }
 
     // A string whose characters stand for bytes, as the check holds a

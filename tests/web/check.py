@@ -293,7 +293,8 @@ def replay_in_page(page, linux, failures):
 
 
 def keys_through_the_terminal(page, failures):
-    """Typed keys are echoed and edited on the line; Return sends it."""
+    """Typed keys are echoed and edited on the line, Return sends it, and the
+    screen reader mode gives a screen reader the screen's text."""
     name = "typed-keys"
     try:
         page.open("?seed=7")
@@ -304,8 +305,12 @@ def keys_through_the_terminal(page, failures):
         field.send_keys(Keys.ENTER)
         page.until("qir.output().includes('go first')", 10)
         out = page.js("return qir.output()")
+        page.driver.find_element(By.ID, "screen-reader").click()
+        read = page.until("[...document.querySelectorAll('.xterm-accessibility-tree')]"
+                          ".some(tree => tree.textContent.includes('go first'))", 10)
         page.forget_games()
-        failures.case(name, failures.check(name, "echo kept out of the output", True, "y or n: n" not in out))
+        failures.case(name, failures.check(name, "echo kept out of the output", True, "y or n: n" not in out),
+                      failures.check(name, "the screen reader's copy of the screen", True, read))
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
