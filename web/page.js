@@ -13,6 +13,7 @@
     const kFinishedGamesKept = 10;        // older finished games make way for new ones
     const kNothingTyped = -2;             // src/osWeb.cpp's PageTakeByte: nothing typed yet
     const kEndOfInput = -1;               // and EOF
+    const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
 
     const term = new Terminal({
         convertEol: true,  // the game ends its lines with a bare newline, as a terminal's driver expects
@@ -61,6 +62,7 @@
             print: text => calls.show(encoder.encode(text + '\n')),
             printErr: text => term.write(text + '\n'),
             onExit: status => gameEnded(g, status),
+            onAbort: () => gameEnded(g, kCrashed),
         }).then(module => {
             g.module = module;
             if (file) {

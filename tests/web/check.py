@@ -293,8 +293,9 @@ def replay_in_page(page, linux, failures):
 
 
 def keys_through_the_terminal(page, failures):
-    """Typed keys are echoed and edited on the line, Return sends it, and the
-    screen reader mode gives a screen reader the screen's text."""
+    """Typed keys are echoed and edited on the line, Return sends it, pasted
+    lines are answers, and the screen reader mode gives a screen reader the
+    screen's text."""
     name = "typed-keys"
     try:
         page.open("?seed=7")
@@ -304,6 +305,10 @@ def keys_through_the_terminal(page, failures):
         page.until("qir.screen().some(line => line.endsWith('y or n: n'))", 10)
         field.send_keys(Keys.ENTER)
         page.until("qir.output().includes('go first')", 10)
+        page.js("const paste = new ClipboardEvent('paste', {clipboardData: new DataTransfer()});"
+                "paste.clipboardData.setData('text/plain', '1\\n4\\n');"
+                "arguments[0].dispatchEvent(paste);", field)
+        page.until("qir.output().includes('Enter d or q: ')", 10)
         out = page.js("return qir.output()")
         page.driver.find_element(By.ID, "screen-reader").click()
         read = page.until("[...document.querySelectorAll('.xterm-accessibility-tree')]"
