@@ -41,7 +41,7 @@ const char* const kUsageText =
     "'qir --resume FILE' to see the board again and answer where you stopped.\n"
     "\n"
     "The rules are shown at the start of every game on request, and in the\n"
-    "manual: man 6 qir\n";
+    "manual: " QIR_MANUAL "\n";
 
 // The long-only options stand for letters that are no short option, so a
 // short one typed by mistake is reported as unknown.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The manual page: mandoc finds nothing to warn about, and its OPTIONS
-# section lists exactly the options that `qir --help` lists.
-#   manual.sh QIR MANUAL
+# section lists exactly the options that `qir --help` lists. So does the
+# OPTIONS section of the player's guide of the Windows zip.
+#   manual.sh QIR MANUAL GUIDE
 set -euo pipefail
 qir=$1
 manual=$2
+guide=$3
 command -v mandoc >/dev/null || { echo "mandoc is missing (apt-get install mandoc)"; exit 77; }
 
 status=0
@@ -23,19 +25,27 @@ option_names() {
   sed -E 's/^ +//; s/ {2,}.*//' | grep -E '^-' | grep -oE -- '--?[A-Za-z0-9][A-Za-z0-9-]*' | sort -u
 }
 
+# The options of a section headed OPTIONS, up to the next heading.
+options_section() {
+  sed -n '/^OPTIONS/,/^[A-Z]/p' | sed '1d;$d' | option_names
+}
+
+# same_options WHERE OPTIONS: fails unless OPTIONS are those of --help.
+same_options() {
+  if [ "$from_help" != "$2" ]; then
+    echo "qir --help and the OPTIONS of the $1 differ (< only in --help, > only in the $1):"
+    diff <(echo "$from_help") <(echo "$2") | grep -E '^[<>]'
+    exit 1
+  fi
+}
+
 # --help: the lines of its "Options:" section, up to the first empty line.
 from_help=$("$qir" --help | sed -n '/^Options:/,/^$/p' | sed 1d | option_names)
-# The manual as a reader sees it, overstrike removed: the OPTIONS section.
-from_manual=$(mandoc -T ascii "$manual" | sed 's/.\x08//g' |
-  sed -n '/^OPTIONS/,/^[A-Z]/p' | sed '1d;$d' | option_names)
-
 if [ -z "$from_help" ]; then
   echo "qir --help lists no options"
   exit 1
 fi
-if [ "$from_help" != "$from_manual" ]; then
-  echo "qir --help and the manual's OPTIONS differ (< only in --help, > only in the manual):"
-  diff <(echo "$from_help") <(echo "$from_manual") | grep -E '^[<>]'
-  exit 1
-fi
-echo "manual lints clean and documents every option of --help:" $from_help
+# The manual as a reader sees it, overstrike removed.
+same_options manual "$(mandoc -T ascii "$manual" | sed 's/.\x08//g' | options_section)"
+same_options "Windows guide" "$(options_section <"$guide")"
+echo "manual lints clean; it and the Windows guide document every option of --help:" $from_help
