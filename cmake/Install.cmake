@@ -8,6 +8,13 @@
 # Package.cmake and CPackOptions.cmake).
 include(GNUInstallDirs)
 
+# The web page is one folder of static files (cmake/Web.cmake), to serve or
+# to open from the disk as it is.
+if(EMSCRIPTEN)
+  install(DIRECTORY ${QIR_PAGE_DIR}/ DESTINATION . COMPONENT game)
+  return()
+endif()
+
 # Files made for the packages, in the build folder.
 set(QIR_PACKAGE_FILES ${PROJECT_BINARY_DIR}/package-files)
 

@@ -2,9 +2,10 @@
 # Packages of the game (run cpack in the build folder): a Debian package laid
 # out as Debian wants games, an RPM laid out as Fedora wants them (where
 # rpmbuild is installed), and a .tar.gz with the plain install layout. For
-# Windows a .zip (qir-X.Y.Z-win64.zip) of the Windows install layout. The
-# source package (cpack --config CPackSourceConfig.cmake) holds exactly the
-# files git tracks.
+# Windows a .zip (qir-X.Y.Z-win64.zip) of the Windows install layout, and for
+# the web a .zip (qir-X.Y.Z-web.zip) of the page's folder. The source
+# package (cpack --config CPackSourceConfig.cmake) holds exactly the files
+# git tracks.
 #
 # The same commit gives the same packages, byte for byte, wherever and
 # whenever they are built: every file carries the time of the newest entry
@@ -22,7 +23,10 @@ endif()
 set(CPACK_QIR_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_QIR_BINARY_DIR ${PROJECT_BINARY_DIR})
 
-if(WIN32)
+if(EMSCRIPTEN)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME web)
+elseif(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR DEB TGZ)

@@ -121,9 +121,10 @@ void StartRecord(const Options& options);  // a record that cannot be used ends 
 std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();                  // the game ended inside the record it resumed
 
-// osPosix.cpp or osWindows.cpp, as CMake chooses: the calls into the system.
-// Nothing else in the game names a system. Each returns 0 or an errno value
-// where it can fail, unless it says otherwise.
+// osPosix.cpp, osWindows.cpp or osWeb.cpp (the game in a web page), as CMake
+// chooses: the calls into the system. Nothing else in the game names a
+// system. Each returns 0 or an errno value where it can fail, unless it says
+// otherwise.
 void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard stream that cannot be used
 int OsWrite(int fd, const char* data, size_t length);
 int OsShow(std::string_view text);     // the game's output, cleared as the console needs

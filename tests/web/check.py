@@ -1,0 +1,441 @@
+# SPDX-License-Identifier: MIT
+"""The web page must play exactly as the Linux game.
+
+Serves the unpacked web zip on 127.0.0.1 and plays in headless Chromium,
+through the page's test interface (window.qir), the same answers and seeds
+as build/qir: the recorded sessions of tests/data and its long games, and
+streams of answers made here from fixed seeds. Each game's output must be the
+Linux game's standard output, and its record the Linux record, byte for
+byte. Then it continues a game interrupted by a reload (and a second tab must
+find it in use), plays a few keys through the terminal itself, replays a
+downloaded record with `qir --replay` and a record file opened in the page,
+and saves a screenshot of a Power 9 board. Prints how many matched, the load
+time and the sizes; exits non-zero on any difference.
+
+Run by scripts/web-check with Debian's python3 (which has selenium):
+    /usr/bin/python3 tests/web/check.py SITE QIR WORK
+"""
+
+import functools
+import gzip
+import http.server
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+ROOT = Path(__file__).resolve().parents[2]
+DATA = ROOT / "tests" / "data"
+RANDOM_STREAMS = 60
+LOAD_LIMIT_MS = 2000  # the first question on the screen
+SIZE_LIMIT = 500 * 1024  # the WebAssembly and JavaScript, gzipped
+GAME_TIMEOUT = 120  # seconds for one game in the page
+
+
+class Failures:
+    """Counts the comparisons and remembers what differed."""
+
+    def __init__(self):
+        self.matched = 0
+        self.failed = []
+
+    def check(self, name, what, linux, web):
+        if linux == web:
+            return True
+        line = first_difference(linux, web)
+        self.failed.append(f"{name}: {what} differs at line {line + 1}\n"
+                           f"  linux: {shown_line(linux, line)}\n  web:   {shown_line(web, line)}")
+        return False
+
+    def case(self, name, *results):
+        if all(results):
+            self.matched += 1
+        elif not any(f.startswith(name + ":") for f in self.failed):
+            self.failed.append(f"{name}: did not come to a comparison")
+
+
+def first_difference(a, b):
+    la, lb = a.split(b"\n"), b.split(b"\n")
+    for i, (x, y) in enumerate(zip(la, lb)):
+        if x != y:
+            return i
+    return min(len(la), len(lb))
+
+
+def shown_line(text, number):
+    lines = text.split(b"\n")
+    return repr(lines[number][:160]) if number < len(lines) else "(end of output)"
+
+
+def answers(path):
+    """A session's answers: its leading description lines ("# ...") are none."""
+    lines = Path(path).read_bytes().split(b"\n")
+    while lines and lines[0].startswith(b"# "):
+        lines.pop(0)
+    return b"\n".join(lines)
+
+
+def session_seed(path, default):
+    """The clock a session is played with ("# clock N"), or a long game's seed ("# seed N.")."""
+    for line in Path(path).read_text(encoding="latin-1").splitlines():
+        if not line.startswith("# "):
+            break
+        words = line[2:].replace(".", " ").split()
+        if len(words) >= 2 and words[0] in ("clock", "seed"):
+            return int(words[1])
+    return default
+
+
+def random_answers(seed):
+    """Answers a player might give, good and bad: mostly a sensible set-up, then
+    any mix of y/n, Powers, menu letters, Unit IDs, pauses and junk."""
+    rng = random.Random(seed)
+    lines = []
+    if rng.random() < 0.85:
+        lines += [rng.choice("yn"), str(rng.randint(1, 2)), str(rng.randint(2, 9)), rng.choice("dq")]
+    junk = ["xyz", "10", "0", " ", "\t", "yy", "AB", "~", "qq", "-1"]
+    for _ in range(rng.randint(100, 2600)):
+        r = rng.random()
+        if r < 0.25:
+            lines.append(str(rng.randint(1, 9)))
+        elif r < 0.40:
+            lines.append(rng.choice("abcdfpqryn"))
+        elif r < 0.62:
+            lines.append(chr(65 + rng.randrange(32)))
+        elif r < 0.82:
+            lines.append("")
+        elif r < 0.95:
+            lines.append(rng.choice("yn"))
+        else:
+            lines.append(rng.choice(junk))
+    return ("\n".join(lines) + "\n").encode()
+
+
+class Linux:
+    """build/qir, the game every web game is compared with."""
+
+    def __init__(self, qir, work):
+        self.qir = qir
+        self.work = Path(work)
+
+    def play(self, name, args, stdin, record=None):
+        """Stdout and the record (when args keep one) of one run in a folder of its own."""
+        folder = self.work / "linux" / name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        if record is not None:
+            (folder / "game.qir").write_bytes(record)
+        run = subprocess.run([self.qir, *args], input=stdin, cwd=folder, capture_output=True, timeout=120, check=False)
+        kept = folder / "game.qir"
+        return run.stdout, kept.read_bytes() if kept.exists() else b""
+
+
+class Page:
+    """Headless Chromium showing the page."""
+
+    def __init__(self, site_url, downloads):
+        options = webdriver.ChromeOptions()
+        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     "--user-data-dir=" + tempfile.mkdtemp(prefix="qir-chromium-"), "--window-size=1200,1400"):
+            options.add_argument(flag)
+        options.binary_location = "/usr/bin/chromium"
+        options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
+                                                  "download.prompt_for_download": False})
+        self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.set_script_timeout(GAME_TIMEOUT)
+        self.site = site_url
+        self.loads = []  # ms from opening the page to the first question on the screen
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def until(self, script, timeout=GAME_TIMEOUT):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            value = self.js("return " + script)
+            if value:
+                return value
+            time.sleep(0.02)
+        raise TimeoutError(script)
+
+    def open(self, query="", url=None):
+        self.driver.get((url or self.site) + query)
+
+    def first_question(self):
+        self.loads.append(self.until("window.qir && qir.shownAt()", 10))
+
+    def play(self, query, stdin, end=True):
+        """Opens the page, types every answer and ends the input; returns output and record."""
+        self.open(query)
+        self.first_question()
+        self.type(stdin, end)
+        return self.results()
+
+    def type(self, stdin, end=True):
+        self.js("qir.type(arguments[0]); if (arguments[1]) qir.endInput();", stdin.decode("latin-1"), end)
+
+    def results(self):
+        self.until("qir.ended()")
+        output, record, stored = self.js(
+            "const keys = Object.keys(localStorage).filter(k => k.startsWith('qir:record:'));"
+            "return [qir.output(), qir.record(), keys.map(k => localStorage.getItem(k))];")
+        return output.encode("latin-1"), record.encode(), [s.encode() for s in stored]
+
+    def forget_games(self):
+        self.js("localStorage.clear()")
+
+    def screen(self):
+        return self.js("return qir.screen()")
+
+
+def compare_games(page, linux, failures, cases):
+    """Each case: name, seed, answers; the page plays it with ?seed=N, build/qir with --seed N."""
+    for name, seed, stdin in cases:
+        try:
+            want_out, want_record = linux.play(name, ["--seed", str(seed), "--record", "game.qir"], stdin)
+            out, record, stored = page.play(f"?seed={seed}", stdin)
+            page.forget_games()
+            failures.case(name, failures.check(name, "output", want_out, out),
+                          failures.check(name, "record", want_record, record),
+                          failures.check(name, "the record kept in the browser", [want_record], stored))
+        except Exception as error:  # pylint: disable=broad-except
+            failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def continue_after_reload(page, linux, failures, downloads):
+    """A game cut by closing the page goes on after reopening it, as --resume does;
+    a second tab meanwhile finds the game in use. Its downloaded record replays
+    with qir --replay as the page showed it."""
+    name = "reload-continue"
+    try:
+        stdin = answers(DATA / "bench" / "dravik-first-power6.in")
+        lines = stdin.split(b"\n")
+        first, rest = b"\n".join(lines[:700]) + b"\n", b"\n".join(lines[700:])
+        _, cut_record = linux.play(name + "-first", ["--seed", "31", "--record", "game.qir"], first)
+        want_out, want_record = linux.play(name, ["--resume", "game.qir"], rest, record=cut_record)
+
+        page.open("?seed=31")
+        page.first_question()
+        page.type(first, end=False)
+        page.until("qir.waiting()")
+        page.open()  # the page opened again, without a seed: it offers the game
+        continues = page.driver.find_elements(By.XPATH, "//li[contains(., '-seed-31')]/button[text()='Continue']")
+        first_tab = page.driver.current_window_handle
+        page.driver.switch_to.new_window("tab")
+        page.open()
+        page.driver.switch_to.window(first_tab)
+        continues[0].click()
+        page.until("qir.waiting()")
+        second_tab = [h for h in page.driver.window_handles if h != first_tab][0]
+        page.driver.switch_to.window(second_tab)
+        page.driver.find_element(By.XPATH, "//li[contains(., '-seed-31')]/button[text()='Continue']").click()
+        in_use = page.until("qir.screen().find(line => line.includes('is in use by another qir'))", 10)
+        page.driver.close()
+        page.driver.switch_to.window(first_tab)
+
+        page.type(rest)
+        out, record, stored = page.results()
+        ok = [failures.check(name, "output after the reload", want_out, out),
+              failures.check(name, "record", want_record, record),
+              failures.check(name, "the record kept in the browser", [want_record], stored),
+              failures.check(name, "second tab", True, in_use.startswith("qir: the record qir-"))]
+
+        page.driver.find_element(By.ID, "download").click()
+        downloaded = wait_for_download(downloads)
+        replayed, _ = linux.play(name + "-replay", ["--replay", str(downloaded)], b"")
+        want_replay, _ = linux.play(name + "-replay-linux", ["--replay", "game.qir"], b"", record=want_record)
+        ok += [failures.check(name, "downloaded record", want_record, downloaded.read_bytes()),
+               failures.check(name, "qir --replay of the downloaded record", want_replay, replayed)]
+        page.forget_games()
+        failures.case(name, *ok)
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def wait_for_download(folder, timeout=20):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        done = [p for p in Path(folder).iterdir() if p.suffix == ".qir"]
+        if done:
+            return done[0]
+        time.sleep(0.1)
+    raise TimeoutError("no record was downloaded")
+
+
+def replay_in_page(page, linux, failures):
+    """A record file opened in the page replays there as qir --replay shows it."""
+    name = "replay-opened-file"
+    try:
+        _, record = linux.play(name + "-played", ["--seed", "33", "--record", "game.qir"],
+                               answers(DATA / "bench" / "quelby-first-power4.in"))
+        want_out, _ = linux.play(name, ["--replay", "game.qir"], b"", record=record)
+        path = linux.work / "linux" / name / "game.qir"
+        page.open("?seed=1")
+        page.first_question()
+        page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
+        out, _, _ = page.results()
+        page.forget_games()
+        failures.case(name, failures.check(name, "replayed output", want_out, out))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def keys_through_the_terminal(page, failures):
+    """Typed keys are echoed and edited on the line, Return sends it, pasted
+    lines are answers, and the screen reader mode gives a screen reader the
+    screen's text."""
+    name = "typed-keys"
+    try:
+        page.open("?seed=7")
+        page.first_question()
+        field = page.driver.find_element(By.CSS_SELECTOR, "#terminal textarea")
+        field.send_keys("x", Keys.BACKSPACE, "n")
+        page.until("qir.screen().some(line => line.endsWith('y or n: n'))", 10)
+        field.send_keys(Keys.ENTER)
+        page.until("qir.output().includes('go first')", 10)
+        page.js("const paste = new ClipboardEvent('paste', {clipboardData: new DataTransfer()});"
+                "paste.clipboardData.setData('text/plain', '1\\n4\\n');"
+                "arguments[0].dispatchEvent(paste);", field)
+        page.until("qir.output().includes('Enter d or q: ')", 10)
+        out = page.js("return qir.output()")
+        page.driver.find_element(By.ID, "screen-reader").click()
+        read = page.until("[...document.querySelectorAll('.xterm-accessibility-tree')]"
+                          ".some(tree => tree.textContent.includes('go first'))", 10)
+        page.forget_games()
+        failures.case(name, failures.check(name, "echo kept out of the output", True, "y or n: n" not in out),
+                      failures.check(name, "the screen reader's copy of the screen", True, read))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def storage_refused(page, failures):
+    """A record the browser will not keep ends the game as a record that cannot
+    be written does on a terminal, rather than playing on unrecorded."""
+    name = "storage-refused"
+    try:
+        page.open("?seed=9")
+        page.first_question()
+        page.js("Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };")
+        page.type(b"n\n", end=False)
+        page.until("qir.ended()", 10)
+        said = page.until("/qir: cannot write the record qir-[^ ]*: No space left on device/.test(qir.screen().join(''))", 10)
+        page.forget_games()
+        failures.case(name, failures.check(name, "message", True, said))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def power9_screenshot(page, linux, work):
+    """The board of a Power 9 game in the middle of play, as a player sees it:
+    the long Power 9 game cut where the fewest lines follow a fresh board."""
+    lines = answers(DATA / "bench" / "quelby-second-power9.in").split(b"\n")
+
+    def after_last_board(count):
+        out, _ = linux.play("power9-board", ["--seed", "32"], b"\n".join(lines[:count]) + b"\n")
+        return out.split(b"\x1b[H\x1b[2J")[-1].count(b"\n")
+
+    cut = min(range(300, 500), key=lambda count: (after_last_board(count), -count))
+    page.open("?seed=32")
+    page.first_question()
+    page.type(b"\n".join(lines[:cut]) + b"\n", end=False)
+    page.until("qir.waiting()")
+    time.sleep(0.5)  # the terminal draws on the next frames
+    shot = Path(work) / "power9-board.png"
+    page.driver.save_screenshot(str(shot))
+    page.forget_games()
+    return shot
+
+
+def only_local_requests(page):
+    """Every resource the page loaded came from its own site."""
+    return page.js("return performance.getEntriesByType('resource').map(e => e.name)"
+                   ".filter(n => !n.startsWith(location.origin) && !n.startsWith('data:') && !n.startsWith('blob:'))")
+
+
+def serve(folder):
+    handler = functools.partial(QuietHandler, directory=str(folder))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, format, *args):  # pylint: disable=redefined-builtin
+        pass
+
+
+def sizes(site):
+    files = ["qir.js", "page.js", "xterm/xterm.js", "xterm/addon-fit.js"]
+    return {f: len(gzip.compress((Path(site) / f).read_bytes(), 9)) for f in files}
+
+
+def main():
+    site, qir, work = (Path(a).resolve() for a in sys.argv[1:4])
+    started = time.time()
+    downloads = work / "downloads"
+    downloads.mkdir(parents=True, exist_ok=True)
+    linux = Linux(qir, work)
+    failures = Failures()
+    server = serve(site)
+    page = Page(f"http://127.0.0.1:{server.server_address[1]}/index.html", downloads)
+    try:
+        cases = []
+        for path in sorted(DATA.glob("*.in")):
+            clock = session_seed(path, 1000)
+            for seed in sorted({clock, 1000, 1005, 1010, 4242}):
+                cases.append((f"session-{path.stem}-{seed}", seed, answers(path)))
+        for path in sorted((DATA / "bench").glob("*.in")):
+            cases.append((f"bench-{path.stem}", session_seed(path, 1000), answers(path)))
+        games = len(cases) + RANDOM_STREAMS
+        cases += [(f"random-{n:02d}", 100 + n, random_answers(20240611 + n)) for n in range(1, RANDOM_STREAMS + 1)]
+        compare_games(page, linux, failures, cases)
+        strays = only_local_requests(page)
+        continue_after_reload(page, linux, failures, downloads)
+        replay_in_page(page, linux, failures)
+        keys_through_the_terminal(page, failures)
+        storage_refused(page, failures)
+        from_disk = Page((site / "index.html").as_uri(), downloads)
+        try:
+            compare_games(from_disk, linux, failures, [("from-disk-" + cases[0][0], *cases[0][1:])])
+            disk_load = from_disk.loads[0]
+        finally:
+            from_disk.driver.quit()
+        shot = power9_screenshot(page, linux, work)
+    finally:
+        page.driver.quit()
+        server.shutdown()
+
+    for failure in failures.failed:
+        print("DIFFERENT: " + failure)
+    if strays:
+        print("web-check: the page asked other sites for " + ", ".join(strays))
+    size = sizes(site)
+    total = sum(size.values())
+    loads = page.loads
+    print("sizes, gzipped: " + ", ".join(f"{f} {n / 1024:.1f} KB" for f, n in size.items()) +
+          f"; together {total / 1024:.1f} KB (limit {SIZE_LIMIT // 1024} KB)")
+    print(f"first question on the screen: {loads[0]:.0f} ms at the first opening, median {statistics.median(loads):.0f} ms, "
+          f"slowest {max(loads):.0f} ms over {len(loads)} openings; {disk_load:.0f} ms from the disk (file://)")
+    print(f"screenshot of a Power 9 board: {shot}")
+    print(f"web-check: {failures.matched} of {failures.matched + len(failures.failed)} matched "
+          f"({games} seeded games compared) in {time.time() - started:.0f} s")
+    slow = statistics.median(loads) > LOAD_LIMIT_MS
+    if slow:
+        print(f"web-check: the first question took longer than {LOAD_LIMIT_MS} ms")
+    return 1 if failures.failed or strays or total >= SIZE_LIMIT or slow else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,402 @@
+// SPDX-License-Identifier: MIT
+// Qir's web page: the game (qir.js, the same sources as on a terminal, built
+// to WebAssembly) runs beside a terminal emulator (xterm.js). This file is
+// the page's half of src/osWeb.cpp and what a terminal and its shell give a
+// player elsewhere: the line editing and echo of typed answers, the clear
+// screen, a record of every game kept in the browser's storage, one tab at a
+// time per game, and the choice of what to play.
+'use strict';
+
+(() => {
+    const kRecordKey = 'qir:record:';    // + a record's name: the record's text
+    const kFinishedKey = 'qir:ended:';   // + a record's name: that game came to its end
+    const kFinishedGamesKept = 10;        // older finished games make way for new ones
+    const kNothingTyped = -2;             // src/osWeb.cpp's PageTakeByte: nothing typed yet
+    const kEndOfInput = -1;               // and EOF
+    const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
+
+    const term = new Terminal({
+        convertEol: true,  // the game ends its lines with a bare newline, as a terminal's driver expects
+        fontFamily: 'monospace',
+        fontSize: 15,
+        scrollback: 5000,
+        scrollOnEraseInDisplay: true,  // a cleared screen stays above, as in a terminal's scrollback
+    });
+    const fit = new FitAddon.FitAddon();
+    term.loadAddon(fit);
+    // The terminal takes what the window leaves it, as the window or the
+    // list of kept games above it changes.
+    term.open(document.getElementById('terminal'));
+    fit.fit();
+    new ResizeObserver(() => fit.fit()).observe(document.getElementById('terminal'));
+
+    const encoder = new TextEncoder();
+    let shownAt = null;  // when the game's first output reached the screen, in ms since the page was opened
+    let game = null;     // the game being played, or the last one
+
+    // ---- The game's process: its standard input, output and record.
+
+    // One run of the game: a fresh instance of the WebAssembly module, as a
+    // new process is on a terminal.
+    function startGame(args, recordName, release, file) {
+        const g = {
+            recordName,            // the record kept in storage, or null
+            release,               // gives back the record's lock
+            input: [],             // bytes typed and not read yet
+            inputAt: 0,            // the next of them to read
+            inputEnded: false,     // the player ended the input (Ctrl-D on an empty line)
+            wake: null,            // resolves the game's wait for keys
+            output: [],            // every chunk the game wrote to its standard output
+            recordText: '',
+            line: '',              // the line being edited, not yet sent
+            ended: false,
+            status: null,
+        };
+        game = g;
+        term.reset();
+        showState('');
+        document.getElementById('download').disabled = recordName === null;
+        const calls = pageCalls(g);
+        createQir({
+            qirPage: calls,
+            print: text => calls.show(encoder.encode(text + '\n')),
+            printErr: text => term.write(text + '\n'),
+            onExit: status => gameEnded(g, status),
+            onAbort: () => gameEnded(g, kCrashed),
+        }).then(module => {
+            g.module = module;
+            if (file) {
+                module.FS.writeFile(file.name, file.bytes);
+            }
+            module.runGame(args);
+        });
+        term.focus();
+        return g;
+    }
+
+    // What src/osWeb.cpp calls for game g.
+    function pageCalls(g) {
+        return {
+            show(bytes) {
+                g.output.push(bytes);
+                term.write(bytes);
+                if (shownAt === null) {
+                    shownAt = performance.now();
+                }
+                return 1;
+            },
+            takeByte() {
+                if (g.inputAt < g.input.length) {
+                    const c = g.input[g.inputAt++];
+                    if (g.inputAt === g.input.length) {
+                        g.input = [];
+                        g.inputAt = 0;
+                    }
+                    return c;
+                }
+                return g.inputEnded ? kEndOfInput : kNothingTyped;
+            },
+            keysTyped() {
+                return new Promise(resolve => { g.wake = resolve; });
+            },
+            keepRecord() {
+                g.recordText = g.module.FS.readFile(g.recordName, {encoding: 'utf8'});
+                try {
+                    localStorage.setItem(kRecordKey + g.recordName, g.recordText);
+                    return 1;
+                } catch (e) {
+                    return 0;
+                }
+            },
+            screenSize() {
+                return {rows: term.rows, columns: term.cols};
+            },
+        };
+    }
+
+    // Puts bytes on the game's standard input, as a pipe or a terminal's
+    // driver does, and wakes the game if it waits for them.
+    function giveInput(g, bytes, end) {
+        if (g.ended) {
+            return;
+        }
+        for (const b of bytes) {
+            g.input.push(b);
+        }
+        g.inputEnded = g.inputEnded || end;
+        if (g.wake !== null && (g.inputAt < g.input.length || g.inputEnded)) {
+            const wake = g.wake;
+            g.wake = null;
+            wake();
+        }
+    }
+
+    // A game that ended by itself (the player declined another, or the
+    // record held a game already over) is finished; one whose input ended
+    // stays unfinished, to be continued, as after a closed terminal.
+    function gameEnded(g, status) {
+        g.ended = true;
+        g.status = status;
+        if (g.release) {
+            g.release();
+        }
+        if (g.recordName !== null && status === 0 && !g.inputEnded) {
+            try {
+                localStorage.setItem(kFinishedKey + g.recordName, '1');
+            } catch (e) {
+                // Still unfinished in storage: continuing it says the game is over.
+            }
+            forgetOldFinishedGames();
+        }
+        if (g === game) {
+            showState('The game has ended.');
+            offerKeptGames();
+        }
+    }
+
+    // ---- The terminal's driver: echo and line editing of what is typed.
+
+    function typed(data) {
+        const g = game;
+        if (g === null || g.ended || data.startsWith('\x1b')) {
+            return;  // no game, or a key such as an arrow that sends a sequence: nothing to edit with
+        }
+        for (const ch of data) {
+            if (ch === '\r' || ch === '\n') {
+                term.write('\n');
+                const line = g.line + '\n';
+                g.line = '';
+                giveInput(g, encoder.encode(line), false);
+            } else if (ch === '\x7f' || ch === '\b') {
+                if (g.line !== '') {
+                    g.line = Array.from(g.line).slice(0, -1).join('');
+                    term.write('\b \b');
+                }
+            } else if (ch === '\x15') {  // Ctrl-U: the whole line
+                term.write('\b \b'.repeat(Array.from(g.line).length));
+                g.line = '';
+            } else if (ch === '\x04') {  // Ctrl-D: the line as it stands, or the end of input on an empty one
+                const line = g.line;
+                g.line = '';
+                giveInput(g, encoder.encode(line), line === '');
+            } else if (ch >= ' ' || ch === '\t') {
+                g.line += ch;
+                term.write(ch);
+            }
+        }
+    }
+    term.onData(typed);
+
+    // ---- Games kept in the browser's storage.
+
+    function keptGames() {
+        const names = [];
+        for (let i = 0; i < localStorage.length; ++i) {
+            const key = localStorage.key(i);
+            if (key.startsWith(kRecordKey)) {
+                names.push(key.slice(kRecordKey.length));
+            }
+        }
+        return names.sort().reverse().map(name => ({name, finished: localStorage.getItem(kFinishedKey + name) !== null}));
+    }
+
+    function forgetGame(name) {
+        localStorage.removeItem(kRecordKey + name);
+        localStorage.removeItem(kFinishedKey + name);
+    }
+
+    function forgetOldFinishedGames() {
+        keptGames().filter(kept => kept.finished).slice(kFinishedGamesKept).forEach(kept => forgetGame(kept.name));
+    }
+
+    // A new record's name: the time the game started, and its seed, so the
+    // downloaded file says which game it holds; from the `tries`-th name on
+    // when the first ones were taken by another tab in the same second.
+    function newRecordName(seed, tries) {
+        const now = new Date();
+        const two = n => String(n).padStart(2, '0');
+        let name = `qir-${now.getFullYear()}${two(now.getMonth() + 1)}${two(now.getDate())}-` +
+                   `${two(now.getHours())}${two(now.getMinutes())}${two(now.getSeconds())}`;
+        if (seed !== null) {
+            name += `-seed-${seed.replace(/[^0-9A-Za-z]/g, '_')}`;
+        }
+        const nth = n => (n === 1 ? `${name}.qir` : `${name}-${n}.qir`);
+        let n = tries;
+        while (localStorage.getItem(kRecordKey + nth(n)) !== null) {
+            ++n;
+        }
+        return nth(n);
+    }
+
+    // One tab at a time plays a kept game: it holds the game's lock until the
+    // game ends or the tab closes. Resolves to the function that gives the
+    // lock back, or to null while another tab holds it.
+    function lockRecord(name) {
+        if (!navigator.locks) {
+            return Promise.resolve(() => {});  // no locks in this browser: the last tab to write wins
+        }
+        return new Promise(resolve => {
+            navigator.locks.request(`qir:${name}`, {ifAvailable: true}, lock => {
+                if (lock === null) {
+                    resolve(null);
+                    return undefined;
+                }
+                return new Promise(release => resolve(release));
+            });
+        });
+    }
+
+    async function newGame(seed) {
+        leaveGame();
+        let name = null;
+        let release = null;
+        for (let tries = 1; release === null; ++tries) {
+            name = newRecordName(seed, tries);
+            release = await lockRecord(name);
+        }
+        const args = seed === null ? [] : ['--seed', seed];
+        startGame(args.concat(['--record', name]), name, release, null);
+    }
+
+    async function continueGame(name) {
+        const release = await lockRecord(name);
+        if (release === null) {
+            // As a second qir --resume of the same file says on a terminal.
+            term.write(`qir: the record ${name} is in use by another qir\n`);
+            return;
+        }
+        const text = localStorage.getItem(kRecordKey + name);
+        if (text === null) {
+            release();
+            offerKeptGames();
+            return;
+        }
+        leaveGame();
+        startGame(['--resume', name], name, release, {name, bytes: encoder.encode(text)});
+    }
+
+    // Shows a record as qir --replay does; nothing of it is kept.
+    function replayText(name, bytes) {
+        leaveGame();
+        startGame(['--replay', name], null, null, {name, bytes});
+    }
+
+    function replayFile(file) {
+        file.arrayBuffer().then(buffer => replayText(file.name, new Uint8Array(buffer)));
+    }
+
+    // The game on the screen is left as it stands: its record stays kept,
+    // unfinished, for another time.
+    function leaveGame() {
+        if (game !== null && !game.ended && game.release) {
+            game.release();
+        }
+        game = null;
+        document.getElementById('download').disabled = true;
+        offerKeptGames(false);
+    }
+
+    // ---- The page around the terminal.
+
+    function showState(text) {
+        document.getElementById('state').textContent = text;
+    }
+
+    function download(name, text) {
+        const link = document.createElement('a');
+        link.href = URL.createObjectURL(new Blob([text], {type: 'text/plain'}));
+        link.download = name;
+        document.body.appendChild(link);
+        link.click();
+        link.remove();
+        setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+    }
+
+    function button(text, action) {
+        const b = document.createElement('button');
+        b.type = 'button';
+        b.textContent = text;
+        b.addEventListener('click', action);
+        return b;
+    }
+
+    // Lists the games kept in this browser, the unfinished first, each to
+    // continue or replay, download or forget; returns how many are unfinished.
+    function offerKeptGames(show = true) {
+        const list = document.getElementById('kept-games');
+        list.replaceChildren();
+        const kept = keptGames().sort((a, b) => a.finished - b.finished);
+        for (const {name, finished} of kept) {
+            const text = () => localStorage.getItem(kRecordKey + name);
+            const item = document.createElement('li');
+            item.append(`${name} (${finished ? 'finished' : 'unfinished'}) `,
+                        finished ? button('Replay', () => replayText(name, text()))
+                                 : button('Continue', () => continueGame(name)),
+                        button('Download', () => download(name, text())),
+                        button('Forget', () => { forgetGame(name); offerKeptGames(); }));
+            list.append(item);
+        }
+        document.getElementById('kept').hidden = !show || kept.length === 0;
+        return kept.filter(game => !game.finished).length;
+    }
+
+    document.getElementById('new-game').addEventListener('click', () => newGame(null));
+    document.getElementById('download').addEventListener('click', () => {
+        if (game !== null && game.recordName !== null && game.recordText !== '') {
+            download(game.recordName, game.recordText);
+        }
+    });
+    document.getElementById('replay-file').addEventListener('change', event => {
+        if (event.target.files.length > 0) {
+            replayFile(event.target.files[0]);
+        }
+        event.target.value = '';
+    });
+    document.getElementById('screen-reader').addEventListener('change', event => {
+        term.options.screenReaderMode = event.target.checked;
+    });
+
+    // ?seed=N plays a new game with those dice at once; otherwise a kept
+    // unfinished game is offered first, and without one a new game starts.
+    const seed = new URLSearchParams(location.search).get('seed');
+    if (seed !== null) {
+        newGame(seed);
+    } else if (offerKeptGames() === 0) {
+        newGame(null);
+    } else {
+        showState('Continue a kept game, or start a new one.');
+    }
+
+    // A string whose characters stand for bytes, as the check holds a
+    // session's answers (some are no UTF-8); a character above 255 gives
+    // its UTF-8 bytes.
+    const byteString = text => Array.from(text).flatMap(ch => {
+        const code = ch.codePointAt(0);
+        return code < 256 ? [code] : Array.from(encoder.encode(ch));
+    });
+
+    const latin1 = bytes => {
+        let text = '';
+        for (let i = 0; i < bytes.length; i += 8192) {
+            text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
+        }
+        return text;
+    };
+
+    // What the page's check drives: the game's standard input as a pipe
+    // gives it (no echo, no line editing), what the game wrote, and the
+    // terminal's screen.
+    window.qir = {
+        type: text => game && giveInput(game, byteString(text), false),
+        endInput: () => game && giveInput(game, [], true),
+        output: () => (game ? game.output.map(latin1).join('') : ''),
+        record: () => (game ? game.recordText : ''),
+        ended: () => game !== null && game.ended,
+        waiting: () => game !== null && game.wake !== null,
+        shownAt: () => shownAt,
+        screen: () => {
+            const buffer = term.buffer.active;
+            return Array.from({length: term.rows}, (_, y) => buffer.getLine(buffer.viewportY + y).translateToString(true));
+        },
+    };
+})();
