@@ -35,7 +35,11 @@ const char* const kUsageText =
     "                   takes no other option\n"
     "      --replay FILE\n"
     "                   show the game recorded in FILE and exit; takes no other\n"
-    "                   option\n"
+    "                   option but --delay\n"
+    "      --delay SECONDS\n"
+    "                   pause SECONDS (0 to 60, such as 2 or 0.5) before each new\n"
+    "                   screen of a replay; on a terminal a replay otherwise\n"
+    "                   waits for Return\n"
     "\n"
     "A game recorded with --record survives a closed terminal: start\n"
     "'qir --resume FILE' to see the board again and answer where you stopped.\n"
@@ -46,13 +50,10 @@ const char* const kUsageText =
 // The long-only options stand for letters that are no short option, so a
 // short one typed by mistake is reported as unknown.
 const option kLongOptions[] = {
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},
-    {"seed", required_argument, nullptr, 's'},
-    {"record", required_argument, nullptr, 'r'},
-    {"resume", required_argument, nullptr, 'R'},
-    {"replay", required_argument, nullptr, 'p'},
-    {nullptr, 0, nullptr, 0},
+    {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
+    {"seed", required_argument, nullptr, 's'},   {"record", required_argument, nullptr, 'r'},
+    {"resume", required_argument, nullptr, 'R'}, {"replay", required_argument, nullptr, 'p'},
+    {"delay", required_argument, nullptr, 'd'},  {nullptr, 0, nullptr, 0},
 };
 
 // The long name of an option, for messages.
@@ -72,10 +73,41 @@ std::string OptionName(int val)
     std::exit(2);
 }
 
+// How many long options begin with what was typed after "--": getopt_long
+// takes any beginning that names one option alone.
+int OptionsBeginningWith(const std::string& typed)
+{
+    int count = 0;
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        count += std::string(o->name).starts_with(typed) ? 1 : 0;
+    }
+    return count;
+}
+
+// A delay as --delay writes it: whole seconds, and a fraction down to the
+// millisecond, from 0 to 60.
+bool ReadDelay(const std::string& text, int& milliseconds)
+{
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    std::uint32_t seconds = 0;
+    if (!ReadSeed(whole, seconds, 60) || fraction.find_first_not_of("0123456789") != std::string::npos ||
+        (point != std::string::npos && fraction.empty())) {
+        return false;
+    }
+    milliseconds = static_cast<int>(seconds) * 1000 + std::stoi((fraction + "000").substr(0, 3));
+    return milliseconds <= 60000;
+}
+
 // What getopt_long refused, in the words of a usage error.
 std::string Refused(int got, char* const argv[])
 {
     const std::string arg = optind > 0 ? argv[optind - 1] : "";
+    const std::string typed = arg.substr(0, arg.find('='));
+    if (optopt == 0 && typed.starts_with("--") && OptionsBeginningWith(typed.substr(2)) > 1) {
+        return "option '" + typed + "' is ambiguous";
+    }
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
     // argument, where glibc reports an unknown one.
     if (optopt != 0 && std::strchr("hV", optopt) != nullptr) {
@@ -87,7 +119,7 @@ std::string Refused(int got, char* const argv[])
     if (optopt != 0) {
         return std::string("unknown option '-") + static_cast<char>(optopt) + "'";
     }
-    return "unknown option '" + arg.substr(0, arg.find('=')) + "'";
+    return "unknown option '" + typed + "'";
 }
 
 }  // namespace
@@ -118,7 +150,13 @@ Options ReadOptions(int argc, char* argv[])
             break;
         case 'r': options.record = optarg; break;
         case 'R': options.resume = optarg; break;
-        default: options.replay = optarg; break;
+        case 'p': options.replay = optarg; break;
+        default:
+            options.delay = 0;
+            if (!ReadDelay(optarg, *options.delay)) {
+                UsageError(std::string("invalid delay '") + optarg + "' (seconds from 0 to 60, such as 2 or 0.5)");
+            }
+            break;
         }
     }
     if (optind < argc) {
@@ -132,6 +170,9 @@ Options ReadOptions(int argc, char* argv[])
     }
     if (options.replay && others > 1) {
         UsageError("option '--replay' takes no other option");
+    }
+    if (options.delay && !options.replay) {
+        UsageError("option '--delay' goes only with '--replay'");
     }
     return options;
 }

@@ -61,10 +61,11 @@ TEST(Options, UsageErrorsSayOneLineOnStderrAndWinOverHelp)
     }
 }
 
-// A seed is 1 to 10 decimal digits, no sign or spaces, at most 2147483647.
+// A seed is decimal digits, no sign or spaces, at most 2147483647; its
+// leading zeros change nothing.
 TEST(Options, SeedsOutsideTheirRangeAreUsageErrors)
 {
-    for (const char* seed : {"-1", "+5", " 5", "5 ", "5x", "0x10", "", "2147483648", "99999999999", "00000000001"}) {
+    for (const char* seed : {"-1", "+5", " 5", "5 ", "5x", "0x10", "", "2147483648", "99999999999", "002147483648"}) {
         SCOPED_TRACE(seed);
         const RunResult refused = RunQir({std::string("--seed=") + seed}, "n\n");
         EXPECT_EQ(refused.status, 2);
@@ -72,7 +73,7 @@ TEST(Options, SeedsOutsideTheirRangeAreUsageErrors)
         EXPECT_EQ(refused.errors,
                   UsageError(std::string("invalid seed '") + seed + "' (a whole number from 0 to 2147483647)"));
     }
-    for (const char* seed : {"0", "2147483647", "0000000007"}) {
+    for (const char* seed : {"0", "2147483647", "0000000007", "00000000001", "0000000000007", "000"}) {
         SCOPED_TRACE(seed);
         const RunResult game = RunQir({"--seed", seed});
         EXPECT_EQ(game.status, 0);
