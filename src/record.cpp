@@ -263,6 +263,7 @@ void LoadRecord(bool resuming)
         std::fprintf(stderr, "qir: %s: its last line was cut short and is left out%s\n", gPath.c_str(),
                      resuming ? " (removed from the file when the game goes on)" : "");
     }
+    gEntries.reserve(static_cast<size_t>(std::count(rest.begin(), rest.end(), '\n')));
     while (next()) {
         Entry entry{};
         std::uint32_t seed = 0;
