@@ -83,3 +83,54 @@ TEST(Options, SeedsOutsideTheirRangeAreUsageErrors)
 }
 
 }  // namespace
+
+namespace {
+
+// A long option may be shortened to any beginning that names it alone; a
+// beginning of several is refused by name.
+TEST(Options, ALongOptionMayBeShortenedWhereItIsNotAmbiguous)
+{
+    const RunResult whole = RunQir({"--seed", "12"}, "n\n1\n");
+    for (const auto& same : {std::vector<std::string>{"--se", "12"}, {"--s=12"}, {"--seed=012"}}) {
+        EXPECT_EQ(RunQir(same, "n\n1\n").output, whole.output) << same.front();
+    }
+    EXPECT_EQ(RunQir({"--vers"}).output, "qir " QIR_VERSION "\n");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--re", "x"}, "option '--re' is ambiguous"},
+        {{"--r=x"}, "option '--r' is ambiguous"},
+        {{"--rec"}, "option '--record' needs an argument"},
+        {{"--res"}, "option '--resume' needs an argument"},
+        {{"--rep"}, "option '--replay' needs an argument"},
+        {{"--rep", "a", "--res", "b"}, "option '--resume' takes no other option"},
+        {{"--d", "1"}, "option '--delay' goes only with '--replay'"},
+        {{"--delay", "1", "--seed", "1"}, "option '--delay' goes only with '--replay'"},
+        {{"--delay", "1", "--delay", "2"}, "option '--delay' given twice"},
+    };
+    for (const auto& [args, problem] : cases) {
+        SCOPED_TRACE(args.front());
+        const RunResult refused = RunQir(args, "n\n");
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.output, "");
+        EXPECT_EQ(refused.errors, UsageError(problem));
+    }
+}
+
+// A delay is seconds from 0 to 60, with a fraction down to the millisecond.
+TEST(Options, DelaysOutsideTheirRangeAreUsageErrors)
+{
+    for (const char* delay : {"", "-1", "+1", "61", "60.001", "1.", ".5", "1.5s", "1,5", " 1", "0x1", "1e1"}) {
+        SCOPED_TRACE(delay);
+        const RunResult refused = RunQir({"--replay", "none", std::string("--delay=") + delay});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.errors,
+                  UsageError(std::string("invalid delay '") + delay + "' (seconds from 0 to 60, such as 2 or 0.5)"));
+    }
+    for (const char* delay : {"0", "60", "60.000", "0.5", "007", "1.23456"}) {
+        SCOPED_TRACE(delay);
+        const RunResult missing = RunQir({"--replay", "none", "--delay", delay});
+        EXPECT_EQ(missing.status, 1);
+        EXPECT_TRUE(missing.errors.starts_with("qir: cannot open the record none")) << missing.errors;
+    }
+}
+
+}  // namespace
