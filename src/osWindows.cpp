@@ -152,10 +152,13 @@ int OsOpenRecord(const char* path, RecordUse use, int& fd)
 {
     static constexpr int kUses[] = {_O_RDWR | _O_CREAT | _O_EXCL | _O_APPEND, _O_RDWR | _O_APPEND, _O_RDONLY};
     fd = _open(path, kUses[static_cast<int>(use)] | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-        return errno;
-    }
     struct _stat64 status {};
+    if (fd < 0) {
+        // Windows opens no folder as a file, and says only that access is denied.
+        const int error = errno;
+        return error == EACCES && _stat64(path, &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR
+                                                                                                        : error;
+    }
     int error = _fstat64(fd, &status) != 0               ? errno
                 : (status.st_mode & _S_IFMT) == _S_IFREG ? 0
                 : (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR
@@ -172,9 +175,9 @@ int OsOpenRecord(const char* path, RecordUse use, int& fd)
 int OsLockRecord(int fd)
 {
     const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    OVERLAPPED far{};
-    far.OffsetHigh = 0x40000000;  // 2^62
-    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far)) {
+    OVERLAPPED beyond{};
+    beyond.OffsetHigh = 0x40000000;  // 2^62
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
         return 0;
     }
     switch (GetLastError()) {
