@@ -149,7 +149,7 @@ int OsLockRecord(int fd)
 int OsReadRecord(int fd, std::string& text, size_t limit)
 {
     text.clear();
-    if (struct stat status {}; fstat(fd, &status) == 0 && status.st_size > 0) {
+    if (struct stat status{}; fstat(fd, &status) == 0 && status.st_size > 0) {
         text.reserve(std::min(static_cast<size_t>(status.st_size), limit));  // a file still growing grows the text
     }
     char chunk[65536];

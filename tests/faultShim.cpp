@@ -9,6 +9,8 @@
 //                           that cannot lock;
 //   QIR_FAULT_LOG=FILE      writes to FILE, when the game ends, one letter for
 //                           each write (w), data sync (s), sync (f) and cut (c).
+// The checked wrappers of the C library's headers would define read() here first.
+#undef _FORTIFY_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -63,6 +65,7 @@ __attribute__((destructor)) void WriteLog()
 
 }  // namespace
 
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name): the C library's own names are reserved
 extern "C" {
 
 ssize_t read(int fd, void* buf, size_t count)
@@ -132,3 +135,4 @@ int fcntl64(int fd, int cmd, ...)
     return Real<int(int, int, ...)>("fcntl64")(fd, cmd, arg);
 }
 }
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)

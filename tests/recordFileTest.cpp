@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <string_view>
 
 #include "support.h"
 
@@ -21,6 +22,16 @@ namespace fs = std::filesystem;
 const std::string kHeader = "Qir record 1\ngame " QIR_VERSION "\n";
 
 class RecordFile : public TempFolderTest {};
+
+// Its parts one after another: in a loop, without a temporary per `+`.
+std::string Cat(std::initializer_list<std::string_view> parts)
+{
+    std::string text;
+    for (const std::string_view part : parts) {
+        text += part;
+    }
+    return text;
+}
 
 // The first `lines` lines of `text`.
 std::string FirstLines(const std::string& text, int lines)
@@ -109,7 +120,6 @@ TEST_F(RecordFile, AKilledGameLeavesNoLockBehind)
 {
     const std::string answers = Answers();
     const std::string record = File("game");
-    std::string typed = answers;
     std::vector<std::string> command{QIR_EXE, "--seed", "5", "--record", record};
     for (int kill = 0; kill < 2; ++kill) {
         GameProcess killed(command, {});
@@ -158,7 +168,7 @@ TEST_F(RecordFile, EveryLineIsSyncedBeforeTheGameGoesOn)
     EXPECT_EQ(ReadFile(log).size(), 1 + 2 * (lines - 2)) << "one write and one sync for the header, then per line";
 
     WriteFile(record, FirstLines(kept, 8) + "answ");
-    const RunResult resumed = RunFaulty({"QIR_FAULT_LOG=" + log}, {"--resume", record}, answers.substr(10));
+    const RunResult resumed = RunFaulty({"QIR_FAULT_LOG=" + log}, {"--resume", record}, answers.substr(8));
     ASSERT_EQ(resumed.status, 0) << resumed.report;
     EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("cs(ws)+"))) << ReadFile(log);
 }
@@ -174,11 +184,11 @@ TEST_F(RecordFile, OnlyARegularFileIsRead)
     };
     for (const auto& [path, reason] : cases) {
         for (const char* mode : {"--resume", "--replay"}) {
-            SCOPED_TRACE(path + " " + mode);
+            SCOPED_TRACE(Cat({path, " ", mode}));
             const RunResult refused = RunQir({mode, path}, "n\n");
             EXPECT_EQ(refused.status, 1) << refused.report;
             EXPECT_EQ(refused.output, "");
-            EXPECT_EQ(refused.errors, "qir: cannot read the record " + path + ": " + reason + "\n");
+            EXPECT_EQ(refused.errors, Cat({"qir: cannot read the record ", path, ": ", reason, "\n"}));
         }
     }
 }
@@ -232,7 +242,7 @@ TEST_F(RecordFile, ARecordBeyondItsBoundsIsRefusedBeforeItIsUsed)
     };
     const std::string record = File("large");
     for (const auto& [content, problem] : cases) {
-        SCOPED_TRACE(problem + ", " + std::to_string(content.size()) + " bytes");
+        SCOPED_TRACE(Cat({problem, ", ", std::to_string(content.size()), " bytes"}));
         WriteFile(record, content);
         GameProcess replay({QIR_EXE, "--replay", record}, {});
         EXPECT_EQ(replay.Finish(20000), 1) << replay.Report();
@@ -240,9 +250,9 @@ TEST_F(RecordFile, ARecordBeyondItsBoundsIsRefusedBeforeItIsUsed)
         if (const size_t at = expected.find("FILE"); at != std::string::npos) {
             expected.replace(at, 4, record);
         } else {
-            expected = record + " " + expected;
+            expected = Cat({record, " ", expected});
         }
-        EXPECT_EQ(replay.Errors(), "qir: " + expected + "\n");
+        EXPECT_EQ(replay.Errors(), Cat({"qir: ", expected, "\n"}));
         if (content.size() >= kLargest && !kSanitizedBuild) {
             EXPECT_LT(replay.PeakKilobytes() * 1024, static_cast<long>(4 * kLargest)) << "peak memory";
         }
@@ -290,7 +300,7 @@ TEST_F(RecordFile, NothingQuotedFromARecordReachesTheTerminalRaw)
             EXPECT_EQ(run.status, c.status) << mode;
             EXPECT_TRUE(Harmless(run.errors)) << mode << ": " << run.errors;
             if (std::string(mode) == "--replay") {
-                EXPECT_EQ(run.errors.substr(0, run.errors.find('\n') + 1), "qir: " + record + c.errors + "\n");
+                EXPECT_EQ(run.errors.substr(0, run.errors.find('\n') + 1), Cat({"qir: ", record, c.errors, "\n"}));
             }
         }
     }
@@ -332,12 +342,12 @@ TEST_F(RecordFile, LinesAfterTheEndOfAFinishedGameAreCounted)
         const RunResult replayed = RunQir({"--replay", record});
         EXPECT_EQ(replayed.status, 0);
         EXPECT_EQ(replayed.output, ReadTestData("records/finished-game.out"));
-        EXPECT_EQ(replayed.errors, "qir: " + record + ": " + warning + "\n");
+        EXPECT_EQ(replayed.errors, Cat({"qir: ", record, ": ", warning, "\n"}));
         const RunResult resumed = RunQir({"--resume", record}, "y\n");
         EXPECT_EQ(resumed.status, 0);
         EXPECT_EQ(resumed.output, "");
-        EXPECT_EQ(resumed.errors, "qir: " + record + ": " + warning + "\nqir: the game recorded in " + record +
-                                      " is over; there is nothing to resume\n");
+        EXPECT_EQ(resumed.errors, Cat({"qir: ", record, ": ", warning, "\nqir: the game recorded in ", record,
+                                       " is over; there is nothing to resume\n"}));
         EXPECT_EQ(ReadFile(record), finished + trailing);
     }
 }
@@ -357,6 +367,7 @@ TEST_F(RecordFile, AFileSizeLimitIsAWriteError)
 TEST(Records, MadeByEarlierVersionsReplayAsTheyWerePlayed)
 {
     const fs::path folder = fs::path(QIR_TEST_DATA) / "records";
+    const std::string replaying = "; replaying it with qir " QIR_VERSION "\n";
     int replayed = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.path().extension() != ".qir") {
@@ -370,9 +381,8 @@ TEST(Records, MadeByEarlierVersionsReplayAsTheyWerePlayed)
         const RunResult run = RunQir({"--replay", path});
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.output, ReadFile(fs::path(path).replace_extension(".out").string()));
-        EXPECT_EQ(run.errors, version == QIR_VERSION ? ""
-                                                     : "qir: " + path + " was recorded by qir " + version +
-                                                           "; replaying it with qir " QIR_VERSION "\n");
+        EXPECT_EQ(run.errors,
+                  version == QIR_VERSION ? "" : Cat({"qir: ", path, " was recorded by qir ", version, replaying}));
         ++replayed;
     }
     EXPECT_GE(replayed, 5);
