@@ -45,9 +45,14 @@ void Note(int fd, char event)
     }
 }
 
-bool NoLocks(int cmd)
+// fcntl() under either of the names the C library gives it.
+int Control(const char* name, int fd, int cmd, void* arg)
 {
-    return (cmd == F_SETLK || cmd == F_SETLKW) && Setting("QIR_FAULT_NO_LOCKS", 0) != 0;
+    if ((cmd == F_SETLK || cmd == F_SETLKW) && Setting("QIR_FAULT_NO_LOCKS", 0) != 0) {
+        errno = ENOLCK;
+        return -1;
+    }
+    return Real<int(int, int, ...)>(name)(fd, cmd, arg);
 }
 
 __attribute__((destructor)) void WriteLog()
@@ -115,11 +120,7 @@ int fcntl(int fd, int cmd, ...)
     va_start(args, cmd);
     void* arg = va_arg(args, void*);
     va_end(args);
-    if (NoLocks(cmd)) {
-        errno = ENOLCK;
-        return -1;
-    }
-    return Real<int(int, int, ...)>("fcntl")(fd, cmd, arg);
+    return Control("fcntl", fd, cmd, arg);
 }
 
 int fcntl64(int fd, int cmd, ...)
@@ -128,11 +129,7 @@ int fcntl64(int fd, int cmd, ...)
     va_start(args, cmd);
     void* arg = va_arg(args, void*);
     va_end(args);
-    if (NoLocks(cmd)) {
-        errno = ENOLCK;
-        return -1;
-    }
-    return Real<int(int, int, ...)>("fcntl64")(fd, cmd, arg);
+    return Control("fcntl64", fd, cmd, arg);
 }
 }
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
