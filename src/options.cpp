@@ -50,10 +50,14 @@ const char* const kUsageText =
 // The long-only options stand for letters that are no short option, so a
 // short one typed by mistake is reported as unknown.
 const option kLongOptions[] = {
-    {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
-    {"seed", required_argument, nullptr, 's'},   {"record", required_argument, nullptr, 'r'},
-    {"resume", required_argument, nullptr, 'R'}, {"replay", required_argument, nullptr, 'p'},
-    {"delay", required_argument, nullptr, 'd'},  {nullptr, 0, nullptr, 0},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {"seed", required_argument, nullptr, 's'},
+    {"record", required_argument, nullptr, 'r'},
+    {"resume", required_argument, nullptr, 'R'},
+    {"replay", required_argument, nullptr, 'p'},
+    {"delay", required_argument, nullptr, 'd'},  // with --replay only
+    {nullptr, 0, nullptr, 0},
 };
 
 // The long name of an option, for messages.
