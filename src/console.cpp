@@ -268,12 +268,30 @@ void WaitForReturn()
     }
 }
 
+// The viewer of a replay goes on with Return, or stops it with q and Return.
+// His keys come through the one reader, as the player's do.
+bool ViewerGoesOn()
+{
+    FlushOutput();
+    const int first = NextTypedByte();
+    for (int c = first; c != '\n'; c = NextTypedByte()) {
+        if (c == EOF) {
+            return false;
+        }
+    }
+    return first != 'q' && first != 'Q';
+}
+
 // Every board starts a new screen. A resumed game shows the replayed output
-// only from the last board on, so what came before is let go.
+// only from the last board on, so what came before is let go; a replay that
+// is watched shows each screen whole before the next begins.
 void ShowBoard(std::string_view board)
 {
     if (gHolding) {
         gHeld.clear();
+    } else if (gLog.newScreen != nullptr) {
+        FlushOutput();
+        gLog.newScreen();
     }
     StartScreen(gHeld, board);
 }

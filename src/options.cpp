@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "qir.h"
 
@@ -36,6 +37,10 @@ const char* const kUsageText =
     "      --replay FILE\n"
     "                   show the game recorded in FILE and exit; takes no\n"
     "                   --seed, --record or --resume\n"
+    "      --delay SECONDS\n"
+    "                   pause SECONDS (0 to 60, such as 2 or 0.5) before each new\n"
+    "                   screen of a replay; on a terminal a replay otherwise\n"
+    "                   waits for Return\n"
     "      --compact    keep the whole board in view on a terminal of 24 rows:\n"
     "                   the layout a terminal too short for the full board\n"
     "                   gets by itself; on a pipe or a file it is laid out for\n"
@@ -60,6 +65,7 @@ const option kLongOptions[] = {
     {"replay", required_argument, nullptr, 'p'},
     {"compact", no_argument, nullptr, 'c'},
     {"no-clear", no_argument, nullptr, 'n'},
+    {"delay", required_argument, nullptr, 'd'},  // with --replay only
     {nullptr, 0, nullptr, 0},
 };
 
@@ -80,10 +86,41 @@ std::string OptionName(int val)
     std::exit(2);
 }
 
+// How many long options begin with what was typed after "--": getopt_long
+// takes any beginning that names one option alone.
+int OptionsBeginningWith(const std::string& typed)
+{
+    int count = 0;
+    for (const option* o = kLongOptions; o->name != nullptr; ++o) {
+        count += std::string(o->name).starts_with(typed) ? 1 : 0;
+    }
+    return count;
+}
+
+// A delay as --delay writes it: whole seconds, and a fraction down to the
+// millisecond, from 0 to 60.
+bool ReadDelay(const std::string& text, int& milliseconds)
+{
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    std::uint32_t seconds = 0;
+    if (!ReadSeed(whole, seconds, 60) || fraction.find_first_not_of("0123456789") != std::string::npos ||
+        (point != std::string::npos && fraction.empty())) {
+        return false;
+    }
+    milliseconds = static_cast<int>(seconds) * 1000 + std::stoi((fraction + "000").substr(0, 3));
+    return milliseconds <= 60000;
+}
+
 // What getopt_long refused, in the words of a usage error.
 std::string Refused(int got, char* const argv[])
 {
     const std::string arg = optind > 0 ? argv[optind - 1] : "";
+    const std::string typed = arg.substr(0, arg.find('='));
+    if (optopt == 0 && typed.starts_with("--") && OptionsBeginningWith(typed.substr(2)) > 1) {
+        return "option '" + typed + "' is ambiguous";
+    }
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
     // argument, where glibc reports an unknown one. A long-only option's
     // letter typed on its own is an unknown short option.
@@ -97,7 +134,7 @@ std::string Refused(int got, char* const argv[])
     if (optopt != 0) {
         return std::string("unknown option '-") + static_cast<char>(optopt) + "'";
     }
-    return "unknown option '" + arg.substr(0, arg.find('=')) + "'";
+    return "unknown option '" + typed + "'";
 }
 
 }  // namespace
@@ -130,7 +167,13 @@ Options ReadOptions(int argc, char* argv[])
         case 'R': options.resume = optarg; break;
         case 'c': options.compact = true; break;
         case 'n': options.noClear = true; break;
-        default: options.replay = optarg; break;
+        case 'p': options.replay = optarg; break;
+        default:
+            options.delay = 0;
+            if (!ReadDelay(optarg, *options.delay)) {
+                UsageError(std::string("invalid delay '") + optarg + "' (seconds from 0 to 60, such as 2 or 0.5)");
+            }
+            break;
         }
     }
     if (optind < argc) {
@@ -138,13 +181,19 @@ Options ReadOptions(int argc, char* argv[])
     }
     // A record already holds its seed, and the game it resumes or shows; how
     // the screen is laid out is no part of it.
-    const int others = int(options.seeded) + int(options.record.has_value()) + int(options.resume.has_value()) +
-                       int(options.replay.has_value());
-    if (options.resume && others > 1) {
-        UsageError("option '--resume' takes no other option");
+    const std::pair<bool, const char*> settledByRecord[] = {{options.resume.has_value(), "--resume"},
+                                                            {options.replay.has_value(), "--replay"},
+                                                            {options.seeded, "--seed"},
+                                                            {options.record.has_value(), "--record"}};
+    for (const auto& [reads, name] : {settledByRecord[0], settledByRecord[1]}) {
+        for (const auto& [given, other] : settledByRecord) {
+            if (reads && given && other != name) {
+                UsageError(std::string("option '") + name + "' does not go with '" + other + "'");
+            }
+        }
     }
-    if (options.replay && others > 1) {
-        UsageError("option '--replay' takes no other option");
+    if (options.delay && !options.replay) {
+        UsageError("option '--delay' goes only with '--replay'");
     }
     return options;
 }

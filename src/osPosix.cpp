@@ -2,17 +2,27 @@
 // The system's calls on Linux and the other POSIX systems: the standard
 // streams, the terminal and the record's file. The rest of the game names no
 // system; Windows has its own file beside this one.
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "qir.h"
 
 void OsSetUpStreams(int& inputError, int& outputError)
 {
+    // A limit on the size of files (ulimit -f) would end the game by a
+    // signal, without a word; ignored, it shows as a write that fails, which
+    // the game reports with the file it could not write.
+    std::signal(SIGXFSZ, SIG_IGN);
     // A descriptor closed by whoever started us would be handed to the next
     // file we open (a record), and the game would write its output there.
     // Fill it with the null device, and remember that it cannot be used.
@@ -77,15 +87,120 @@ bool OsScreenSize(int fd, int& rows, int& columns)
     return true;
 }
 
-int OsCreateRecord(const char* path)
+bool OsIsTerminal(int fd)
 {
-    return open(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0644);
+    return isatty(fd) == 1;
 }
 
-int OsReopenRecord(const char* path, long long length)
+void OsSleep(int milliseconds)
 {
-    if (length >= 0 && truncate(path, static_cast<off_t>(length)) != 0) {
-        return -1;
+    timespec left{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
-    return open(path, O_WRONLY | O_APPEND);
+}
+
+namespace {
+
+// A new record's name must be on the disk as well as its lines: its folder is
+// synced once. A file system that cannot sync a folder says EINVAL; its
+// lines are still synced one by one.
+int SyncFolder(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const std::string folder = slash == nullptr ? "." : slash == path ? "/" : std::string(path, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    const int error = fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    close(fd);
+    return error;
+}
+
+// Why a file that opened is no record to read: a folder, a pipe or a device
+// (a pipe opens without a writer thanks to O_NONBLOCK, and is never read).
+int NotARegularFile(int fd)
+{
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        return errno;
+    }
+    return S_ISREG(status.st_mode) ? 0 : S_ISDIR(status.st_mode) ? EISDIR : kNotAFile;
+}
+
+}  // namespace
+
+int OsOpenRecord(const char* path, RecordUse use, int& fd)
+{
+    static constexpr int kUses[] = {O_RDWR | O_CREAT | O_EXCL | O_APPEND, O_RDWR | O_APPEND, O_RDONLY};
+    fd = open(path, kUses[static_cast<int>(use)] | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return errno;
+    }
+    int error = NotARegularFile(fd);
+    if (error == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = errno;
+    }
+    if (error == 0 && use == RecordUse::kCreate && (error = SyncFolder(path)) != 0) {
+        unlink(path);  // empty and ours: a second try must not find it in the way
+    }
+    if (error != 0) {
+        close(fd);
+        fd = -1;
+    }
+    return error;
+}
+
+int OsLockRecord(int fd)
+{
+    struct flock whole {};  // from the start to any end the file will ever have
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (fcntl(fd, F_SETLK, &whole) == 0) {
+        return 0;
+    }
+    return errno == EACCES ? EAGAIN : errno;
+}
+
+int OsReadRecord(int fd, std::string& text, size_t limit)
+{
+    text.clear();
+    if (struct stat status{}; fstat(fd, &status) == 0 && status.st_size > 0) {
+        text.reserve(std::min(static_cast<size_t>(status.st_size), limit));  // a file still growing grows the text
+    }
+    char chunk[65536];
+    while (text.size() < limit) {
+        const ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    return 0;
+}
+
+int OsCutRecord(int fd, long long length)
+{
+    return ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : errno;
+}
+
+int OsSyncRecord(int fd)
+{
+    while (fdatasync(fd) != 0) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+void OsCloseRecord(int fd)
+{
+    close(fd);
 }

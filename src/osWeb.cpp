@@ -7,6 +7,7 @@
 // the game names no system, as with the POSIX and Windows files beside this one.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -24,6 +25,7 @@ EM_JS(int, PageShow, (const char* data, int length), { return Module.qirPage.sho
 EM_JS(int, PageTakeByte, (), { return Module.qirPage.takeByte(); })
 EM_ASYNC_JS(void, PageAwaitKeys, (), { await Module.qirPage.keysTyped(); })
 EM_JS(int, PageKeepRecord, (const char* path), { return Module.qirPage.keepRecord(UTF8ToString(path)); })
+EM_JS(int, PageIsTerminal, (int fd), { return Module.qirPage.isTerminal(fd); })
 EM_JS(int, PageScreenSize, (int* rows, int* columns), {
     const size = Module.qirPage.screenSize();
     if (!size) {
@@ -35,22 +37,7 @@ EM_JS(int, PageScreenSize, (int* rows, int* columns), {
 })
 // NOLINTEND
 
-int gRecord = -1;         // the record's descriptor, once created or reopened
-std::string gRecordPath;  // and its file, which the page keeps
-
-// Has the page keep the record just opened as fd. A record the browser will
-// not keep (its storage is full or refused) is one the game cannot write:
-// -1 with errno set, as for a file that cannot be opened.
-int KeptByPage(int fd)
-{
-    if (fd >= 0 && PageKeepRecord(gRecordPath.c_str()) == 0) {
-        close(fd);
-        errno = ENOSPC;
-        return -1;
-    }
-    gRecord = fd;
-    return fd;
-}
+std::string gRecordPath;  // the record being written, which the page keeps
 
 }  // namespace
 
@@ -60,15 +47,12 @@ void OsSetUpStreams(int& /*inputError*/, int& /*outputError*/)
 }
 
 // Only the record is written here, to a file in memory, where a write is
-// done whole or not at all; the page then keeps the file.
+// done whole or not at all.
 int OsWrite(int fd, const char* data, size_t length)
 {
     errno = 0;
     if (write(fd, data, length) != static_cast<ssize_t>(length)) {
         return errno != 0 ? errno : EIO;
-    }
-    if (fd == gRecord && PageKeepRecord(gRecordPath.c_str()) == 0) {
-        return ENOSPC;
     }
     return 0;
 }
@@ -93,19 +77,73 @@ int OsReadByte(int& /*error*/)
     }
 }
 
-int OsCreateRecord(const char* path)
+// The page's terminal is both the game's output and its keyboard, unless a
+// check drives the game as a pipe would.
+bool OsIsTerminal(int fd)
 {
-    gRecordPath = path;
-    return KeptByPage(open(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0644));
+    return PageIsTerminal(fd) != 0;
 }
 
-int OsReopenRecord(const char* path, long long length)
+// The game's stack is put aside while the page goes on.
+void OsSleep(int milliseconds)
 {
-    if (length >= 0 && truncate(path, static_cast<off_t>(length)) != 0) {
-        return -1;
+    emscripten_sleep(static_cast<unsigned>(milliseconds));
+}
+
+// The record is a file the page put in memory, or a new one there; a record
+// that is written is kept by the page from its first sync on.
+int OsOpenRecord(const char* path, RecordUse use, int& fd)
+{
+    static constexpr int kUses[] = {O_RDWR | O_CREAT | O_EXCL | O_APPEND, O_RDWR | O_APPEND, O_RDONLY};
+    fd = open(path, kUses[static_cast<int>(use)], 0644);
+    if (fd < 0) {
+        return errno;
     }
-    gRecordPath = path;
-    return KeptByPage(open(path, O_WRONLY | O_APPEND));
+    if (use != RecordUse::kShow) {
+        gRecordPath = path;
+    }
+    return 0;
+}
+
+// The page takes the game's lock (the browser's Web Locks) before it starts
+// the game, and says so itself when another tab holds it.
+int OsLockRecord(int /*fd*/)
+{
+    return 0;
+}
+
+int OsReadRecord(int fd, std::string& text, size_t limit)
+{
+    text.clear();
+    char chunk[65536];
+    while (text.size() < limit) {
+        const ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    return 0;
+}
+
+int OsCutRecord(int fd, long long length)
+{
+    return ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : errno;
+}
+
+// A record the browser will not keep (its storage is full or refused) is
+// one the game cannot write.
+int OsSyncRecord(int /*fd*/)
+{
+    return PageKeepRecord(gRecordPath.c_str()) != 0 ? 0 : ENOSPC;
+}
+
+void OsCloseRecord(int fd)
+{
+    close(fd);
 }
 
 // The page's terminal shows the output and echoes what the player types

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include <fcntl.h>
 #include <io.h>
@@ -154,22 +155,87 @@ bool OsScreenSize(int fd, int& rows, int& columns)
     return true;
 }
 
-// The record is kept in binary, so it reads the same on every system.
-int OsCreateRecord(const char* path)
+bool OsIsTerminal(int fd)
 {
-    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return _isatty(fd) != 0;
 }
 
-int OsReopenRecord(const char* path, long long length)
+void OsSleep(int milliseconds)
 {
-    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_BINARY);
-    if (fd >= 0 && length >= 0) {
-        const errno_t error = _chsize_s(fd, length);
-        if (error != 0) {
-            _close(fd);
-            errno = error;
-            return -1;
-        }
+    Sleep(static_cast<DWORD>(milliseconds));
+}
+
+// The record is kept in binary, so it reads the same on every system. Windows
+// syncs no folder: the file's name is on the disk with its first sync.
+int OsOpenRecord(const char* path, RecordUse use, int& fd)
+{
+    static constexpr int kUses[] = {_O_RDWR | _O_CREAT | _O_EXCL | _O_APPEND, _O_RDWR | _O_APPEND, _O_RDONLY};
+    fd = _open(path, kUses[static_cast<int>(use)] | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    struct _stat64 status {};
+    if (fd < 0) {
+        // Windows opens no folder as a file, and says only that access is denied.
+        const int error = errno;
+        return error == EACCES && _stat64(path, &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR
+                                                                                                        : error;
     }
-    return fd;
+    int error = _fstat64(fd, &status) != 0               ? errno
+                : (status.st_mode & _S_IFMT) == _S_IFREG ? 0
+                : (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR
+                                                         : kNotAFile;
+    if (error != 0) {
+        _close(fd);
+        fd = -1;
+    }
+    return error;
+}
+
+// Windows enforces a lock on reads, so the lock covers one byte far beyond
+// any record's end: a --replay can still read a game in play.
+int OsLockRecord(int fd)
+{
+    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED beyond{};
+    beyond.OffsetHigh = 0x40000000;  // 2^62
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
+        return 0;
+    }
+    switch (GetLastError()) {
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_SHARING_VIOLATION: return EAGAIN;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION: return ENOLCK;
+    default: return EIO;
+    }
+}
+
+int OsReadRecord(int fd, std::string& text, size_t limit)
+{
+    text.clear();
+    char chunk[65536];
+    while (text.size() < limit) {
+        const int n = _read(fd, chunk, static_cast<unsigned>(std::min(sizeof chunk, limit - text.size())));
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    return 0;
+}
+
+int OsCutRecord(int fd, long long length)
+{
+    return _chsize_s(fd, length);
+}
+
+int OsSyncRecord(int fd)
+{
+    return _commit(fd) == 0 ? 0 : errno;
+}
+
+void OsCloseRecord(int fd)
+{
+    _close(fd);
 }

@@ -82,6 +82,7 @@ struct AnswerLog {
     bool (*replayKey)(int& c) = nullptr;
     void (*noteAnswer)(const char* buf, int length) = nullptr;
     void (*noteKey)(int c) = nullptr;
+    void (*newScreen)() = nullptr;  // told before each new screen is drawn, the screen before it shown whole
 };
 void SetAnswerLog(const AnswerLog& log);
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
@@ -92,6 +93,7 @@ int AskUnitPower(const char* prompt, const PowerCounts& counts);
 bool Nameable(int col);  // some key names this column as a Unit ID
 int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
 void WaitForReturn();
+bool ViewerGoesOn();  // waits for a line from the keyboard: false for q or at the end of input
 bool NothingLeft(int count, const char* message);
 void ShowBoard(std::string_view board);  // on a new screen
 [[noreturn]] void EndOfInput();
@@ -109,6 +111,7 @@ struct Options {
     std::optional<std::string> replay;
     bool compact = false;  // --compact: the compact board on every screen
     bool noClear = false;  // --no-clear: screens are separated by a line, never cleared
+    std::optional<int> delay;  // --delay: milliseconds between the screens of a replay
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
@@ -116,7 +119,7 @@ void PrintVersion();
 
 // record.cpp: the record of a game's answers and dice, written, resumed or replayed.
 constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
-bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest);
+bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest);
 void StartRecord(const Options& options);  // a record that cannot be used ends the program with status 1
 std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();                  // the game ended inside the record it resumed
@@ -127,10 +130,26 @@ bool ResumedGameIsOver();                  // the game ended inside the record i
 // otherwise.
 void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard stream that cannot be used
 int OsWrite(int fd, const char* data, size_t length);
-int OsShow(std::string_view text);     // the game's output, cleared as the console needs
-int OsReadByte(int& error);            // the next byte typed, or EOF at the end of input or on an error
-int OsCreateRecord(const char* path);  // a descriptor, or -1 with errno set
-int OsReopenRecord(const char* path, long long length);  // for appending, cut to length unless negative
+int OsShow(std::string_view text);  // the game's output, cleared as the console needs
+int OsReadByte(int& error);         // the next byte typed, or EOF at the end of input or on an error
+bool OsIsTerminal(int fd);
+void OsSleep(int milliseconds);
+// The record's file is opened once and then used through its descriptor.
+enum class RecordUse {
+    kCreate,    // a new file, read and appended to (--record); its folder is synced too
+    kContinue,  // a record that exists, read, cut and appended to (--resume)
+    kShow,      // a record that is only read (--replay)
+};
+constexpr int kNotAFile = -1;  // what OsOpenRecord returns for a pipe or a device: it is not read
+int OsOpenRecord(const char* path, RecordUse use, int& fd);  // a regular file only; fd is -1 on failure
+// An exclusive lock held until the program ends, which takes no lock from a
+// reader; EAGAIN when another program holds it, ENOLCK where the file system
+// cannot lock.
+int OsLockRecord(int fd);
+int OsReadRecord(int fd, std::string& text, size_t limit);  // from the start, at most limit bytes
+int OsCutRecord(int fd, long long length);
+int OsSyncRecord(int fd);  // what was written is on the disk when it returns 0
+void OsCloseRecord(int fd);
 // Whether fd is a terminal (a console), and the rows and columns of the
 // window it shows, or 0 when it shows none or cannot tell.
 bool OsScreenSize(int fd, int& rows, int& columns);

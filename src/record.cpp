@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The game's record: every answer the player gives and every seeding of the
-// dice, one line each, written before the game acts on it. A record lets a
-// game go on after a closed terminal (--resume) and be shown again (--replay).
+// dice, one line each, on the disk before the game acts on it. A record lets
+// a game go on after a closed terminal or a stopped machine (--resume) and be
+// shown again (--replay). A record may come from anybody: it is read within
+// bounds, and nothing of it reaches the terminal unescaped.
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qir.h"
@@ -18,7 +21,15 @@
 namespace {
 
 constexpr int kRecordFormat = 1;
-const std::string kMagic = "Qir record ";
+constexpr std::string_view kMagic = "Qir record ";
+// A game of 3,000 answers keeps about 30 KB, and its longest line is its
+// `game` line: these bounds leave room for any game and refuse a file that is
+// no record before it can take the memory of one.
+constexpr size_t kLargestRecord = 16 << 20;
+constexpr size_t kLongestLine = 256;
+constexpr size_t kLongestQuote = 60;  // of a record's text in a message
+constexpr int kWatchingPause = 1000;  // milliseconds per screen of a replay that nobody paces
+constexpr int kViewerPaces = -1;      // the replay waits for the viewer's Return at each screen
 
 enum class Mode {
     kLive,       // answers come from the player, nothing is recorded
@@ -27,15 +38,19 @@ enum class Mode {
     kReplaying,  // answers come from the record, output is shown
 };
 
+// One line of the record that the game takes: a seeding of the dice or what
+// one read returned. Kept small, as a record may hold millions of them.
 struct Entry {
-    std::string kind;   // "dice", "answer" or "key"
-    std::string value;  // the seed, or the characters the read returned
-    int line;           // where it stands in the file
+    char kind;                  // 'd' for dice, 'a' for an answer, 'k' for a key
+    std::uint8_t length;        // the characters the read returned, 1 or 2
+    std::array<char, 2> chars;  // those characters
+    std::uint32_t seed;         // the dice's seed
+    int line;                   // where it stands in the file
 };
 
 Mode gMode = Mode::kLive;
 std::string gPath;            // the record's file
-int gFile = -1;               // open for appending while recording
+int gFile = -1;               // its descriptor, open from the start to the end of a game that writes it
 std::vector<Entry> gEntries;  // what a resumed or replayed record holds
 size_t gNext = 0;             // the next entry to give
 long long gWholeLength = -1;  // the file's length without a cut last line
@@ -43,36 +58,60 @@ bool gSeeded = false;         // --seed was given, here or in the record
 std::uint32_t gSeed = 0;
 std::uint32_t gSeedings = 0;  // how often the dice were seeded in this process
 bool gHoldingOutput = false;  // a resumed game shows nothing until the player's turn
+bool gEchoAnswers = false;    // a replay on a terminal shows each answer where it was typed
+int gPause = 0;               // milliseconds before each new screen of a replay, or kViewerPaces
+
+const char* KindName(char kind)
+{
+    return kind == 'd' ? "dice" : kind == 'a' ? "answer" : "key";
+}
+
+[[noreturn]] void Fail(const std::string& message)
+{
+    std::fprintf(stderr, "qir: %s\n", message.c_str());
+    std::exit(1);
+}
 
 [[noreturn]] void RecordError(int line, const std::string& problem)
 {
-    std::fprintf(stderr, "qir: %s line %d: %s\n", gPath.c_str(), line, problem.c_str());
-    std::exit(1);
+    Fail(gPath + " line " + std::to_string(line) + ": " + problem);
 }
 
 [[noreturn]] void CannotWrite(int error)
 {
-    std::fprintf(stderr, "qir: cannot write the record %s: %s\n", gPath.c_str(), std::strerror(error));
-    std::exit(1);
+    Fail("cannot write the record " + gPath + ": " + std::strerror(error));
 }
 
-// Appends one line and hands it to the operating system before the game goes on.
+[[noreturn]] void CannotRead(const std::string& reason)
+{
+    Fail("cannot read the record " + gPath + ": " + reason);
+}
+
+// Appends one line (or the header) and waits until it is on the disk: the
+// game acts on nothing that a stopped machine could take from the record.
 void Append(const std::string& text)
 {
-    if (const int error = OsWrite(gFile, text.data(), text.size()); error != 0) {
+    int error = OsWrite(gFile, text.data(), text.size());
+    if (error == 0) {
+        error = OsSyncRecord(gFile);
+    }
+    if (error != 0) {
         CannotWrite(error);
     }
 }
 
 // Printable characters stand as they are; the rest, the space and the
 // backslash itself are escaped, so the record reads and diffs as plain text.
-std::string Escaped(const char* chars, int length)
+// The characters of `plain` stand as they are too.
+std::string Escaped(std::string_view chars, std::string_view plain)
 {
     static const char* const kHex = "0123456789abcdef";
     std::string text;
-    for (int i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(chars[i]);
-        if (c == '\\') {
+    for (const char ch : chars) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (plain.find(ch) != std::string_view::npos || (c > ' ' && c < 0x7f && c != '\\')) {
+            text += ch;
+        } else if (c == '\\') {
             text += "\\\\";
         } else if (c == '\n') {
             text += "\\n";
@@ -80,8 +119,6 @@ std::string Escaped(const char* chars, int length)
             text += "\\r";
         } else if (c == '\t') {
             text += "\\t";
-        } else if (c > ' ' && c < 0x7f) {
-            text += static_cast<char>(c);
         } else {
             text += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
         }
@@ -89,7 +126,23 @@ std::string Escaped(const char* chars, int length)
     return text;
 }
 
-bool Unescaped(const std::string& text, std::string& chars)
+// A piece of a record in a message: what does not print is escaped, so no
+// record can send the terminal a sequence of its own, and a long piece is
+// cut short. Spaces and backslashes stay as the file holds them.
+std::string Quoted(std::string_view piece)
+{
+    std::string text;
+    for (size_t i = 0; i < piece.size(); ++i) {
+        const std::string next = Escaped(piece.substr(i, 1), " \\");
+        if (text.size() + next.size() > kLongestQuote) {
+            return text + "...";
+        }
+        text += next;
+    }
+    return text;
+}
+
+bool Unescaped(std::string_view text, std::string& chars)
 {
     chars.clear();
     for (size_t i = 0; i < text.size(); ++i) {
@@ -109,7 +162,7 @@ bool Unescaped(const std::string& text, std::string& chars)
             chars += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : '\\';
         } else if (e == 'x' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            chars += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            chars += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
             i += 2;
         } else {
             return false;
@@ -118,60 +171,137 @@ bool Unescaped(const std::string& text, std::string& chars)
     return true;
 }
 
-// Reads FILE whole and checks every line before the game starts, so a
-// damaged record is refused before anything is shown or changed.
+// One line of the record after its header, as the entry the game will take.
+bool ReadEntry(std::string_view line, int number, Entry& entry)
+{
+    const size_t space = line.find(' ');
+    const std::string_view kind = line.substr(0, space);
+    const std::string_view value = space == std::string_view::npos ? "" : line.substr(space + 1);
+    entry = {'\0', 0, {}, 0, number};
+    if (kind == "dice") {
+        entry.kind = 'd';
+        return ReadSeed(value, entry.seed, 4294967295U);
+    }
+    std::string chars;
+    if ((kind != "answer" && kind != "key") || !Unescaped(value, chars) || chars.empty() ||
+        chars.size() > (kind == "key" ? 1U : 2U)) {
+        return false;
+    }
+    // A read ends with the end of a line, so no answer holds a newline before its end.
+    if (chars.find('\n') < chars.size() - 1) {
+        return false;
+    }
+    entry.kind = kind[0];
+    entry.length = static_cast<std::uint8_t>(chars.size());
+    chars.copy(entry.chars.data(), chars.size());
+    return true;
+}
+
+// The number of the first line longer than any line of a record, or 0.
+int OverlongLine(std::string_view text)
+{
+    int number = 1;
+    for (size_t start = 0; start < text.size(); ++number) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        if (end - start > kLongestLine) {
+            return number;
+        }
+        start = end + 1;
+    }
+    return 0;
+}
+
+// Reads the record whole and checks every line before the game starts, so a
+// damaged record is refused before anything is shown or changed. A read that
+// fails is no cut line: it is reported and the file is left as it is.
 void LoadRecord(bool resuming)
 {
-    std::ifstream in(gPath, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "qir: cannot read the record %s: %s\n", gPath.c_str(), std::strerror(errno));
-        std::exit(1);
+    std::string text;
+    if (const int error = OsReadRecord(gFile, text, kLargestRecord + 1); error != 0) {
+        CannotRead(std::strerror(error));
     }
-    std::ostringstream whole;
-    whole << in.rdbuf();
-    std::string text = whole.str();
-    if (!text.empty() && text.back() != '\n') {
-        // A write cut short by a crash: that answer never reached the game.
-        text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
-        gWholeLength = static_cast<long long>(text.size());
-        std::fprintf(stderr, "qir: %s: its last line was cut short and is left out%s\n", gPath.c_str(),
-                     resuming ? " (removed from the file when the game goes on)" : "");
+    if (text.size() > kLargestRecord) {
+        CannotRead("it is larger than 16 MiB, which no game's record is");
+    }
+    if (const int line = OverlongLine(text); line != 0) {
+        RecordError(line, "longer than 256 characters, which no line of a record is");
     }
 
-    std::istringstream lines(text);
-    std::string line;
+    // A write cut short by a crash leaves a last line without its newline:
+    // that answer never reached the game.
+    const size_t whole = text.rfind('\n') + 1;  // 0 when there is no newline at all
+    std::string_view rest(text.data(), whole);
+    std::string_view line;
     int number = 0;
-    auto next = [&] { return static_cast<bool>(std::getline(lines, line)) && ++number > 0; };
-    if (!next() || line.compare(0, kMagic.size(), kMagic) != 0) {
+    auto next = [&] {
+        if (rest.empty()) {
+            return false;
+        }
+        const size_t end = rest.find('\n');
+        line = rest.substr(0, end);
+        rest.remove_prefix(end + 1);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);  // a record that went through mail or an editor
+        }
+        return ++number > 0;
+    };
+    if (!next() || !line.starts_with(kMagic)) {
         RecordError(1, "not a Qir record");
     }
-    if (line != kMagic + std::to_string(kRecordFormat)) {
-        RecordError(1, "record format '" + line.substr(kMagic.size()) + "' is unknown to qir " QIR_VERSION);
+    if (line.substr(kMagic.size()) != std::to_string(kRecordFormat)) {
+        RecordError(1, "record format '" + Quoted(line.substr(kMagic.size())) + "' is unknown to qir " QIR_VERSION);
     }
-    if (!next() || line.compare(0, 5, "game ") != 0 || line.size() == 5) {
+    if (!next() || !line.starts_with("game ") || line.size() == 5) {
         RecordError(2, "the game's version is missing");
     }
     if (line != "game " QIR_VERSION) {
         std::fprintf(stderr, "qir: %s was recorded by qir %s; %s it with qir " QIR_VERSION "\n", gPath.c_str(),
-                     line.c_str() + 5, resuming ? "resuming" : "replaying");
+                     Quoted(line.substr(5)).c_str(), resuming ? "resuming" : "replaying");
     }
+    if (whole < text.size()) {
+        gWholeLength = static_cast<long long>(whole);
+        std::fprintf(stderr, "qir: %s: its last line was cut short and is left out%s\n", gPath.c_str(),
+                     resuming ? " (removed from the file when the game goes on)" : "");
+    }
+    gEntries.reserve(static_cast<size_t>(std::count(rest.begin(), rest.end(), '\n')));
     while (next()) {
-        const size_t space = line.find(' ');
-        Entry entry{line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1), number};
-        std::string chars;
+        Entry entry{};
         std::uint32_t seed = 0;
-        if (entry.kind == "seed" && gEntries.empty() && !gSeeded && ReadSeed(entry.value, seed, kHighestSeed)) {
+        if (line.starts_with("seed ") && gEntries.empty() && !gSeeded && ReadSeed(line.substr(5), seed, kHighestSeed)) {
             gSeeded = true;
             gSeed = seed;
-        } else if (entry.kind == "dice" && ReadSeed(entry.value, seed, 4294967295U)) {
-            gEntries.push_back(entry);
-        } else if ((entry.kind == "answer" || entry.kind == "key") && Unescaped(entry.value, chars) && !chars.empty() &&
-                   chars.size() <= (entry.kind == "key" ? 1U : 2U)) {
-            entry.value = chars;
+        } else if (ReadEntry(line, number, entry)) {
             gEntries.push_back(entry);
         } else {
-            RecordError(number, "cannot read '" + line + "'");
+            RecordError(number, "cannot read '" + Quoted(line) + "'");
         }
+    }
+}
+
+// Opens the record once for the whole run. A game that writes it holds its
+// lock from before the first read to the end, so a second qir on the same
+// record stops before it can mix its answers in.
+void OpenRecord(RecordUse use)
+{
+    if (const int error = OsOpenRecord(gPath.c_str(), use, gFile); error != 0) {
+        const char* failed = use == RecordUse::kCreate               ? "cannot create"
+                             : error == kNotAFile || error == EISDIR ? "cannot read"
+                                                                     : "cannot open";
+        Fail(std::string(failed) + " the record " + gPath + ": " +
+             (error == kNotAFile ? "not a regular file" : std::strerror(error)));
+    }
+    if (use == RecordUse::kShow) {
+        return;
+    }
+    const int error = OsLockRecord(gFile);
+    if (error == EAGAIN) {
+        Fail("the record " + gPath + " is in use by another qir");
+    }
+    if (error == ENOLCK) {
+        std::fprintf(stderr, "qir: the record %s cannot be locked on its file system (%s); start no other qir on it\n",
+                     gPath.c_str(), std::strerror(error));
+    } else if (error != 0) {
+        Fail("cannot lock the record " + gPath + ": " + std::strerror(error));
     }
 }
 
@@ -179,9 +309,14 @@ void LoadRecord(bool resuming)
 // what he answers is appended. A cut last line is removed first.
 void ContinueRecording()
 {
-    gFile = OsReopenRecord(gPath.c_str(), gWholeLength);
-    if (gFile < 0) {
-        CannotWrite(errno);
+    if (gWholeLength >= 0) {
+        int error = OsCutRecord(gFile, gWholeLength);
+        if (error == 0) {
+            error = OsSyncRecord(gFile);
+        }
+        if (error != 0) {
+            CannotWrite(error);
+        }
     }
     gMode = Mode::kRecording;
 }
@@ -191,13 +326,16 @@ void ContinueRecording()
 // ends as at the end of input, and a resumed game goes on with the player:
 // what it replayed since the last clear of the screen is shown, and what he
 // answers is appended.
-const Entry* NextEntry(const char* kind, const char* asked, bool isRead)
+const Entry* NextEntry(char kind, const char* asked, bool isRead)
 {
     if (gNext < gEntries.size()) {
         const Entry& entry = gEntries[gNext++];
         if (entry.kind != kind) {
-            RecordError(entry.line,
-                        std::string("the game asks for ") + asked + " here, not for the record's " + entry.kind);
+            RecordError(entry.line, std::string("the game asks for ") + asked + " here, not for the record's " +
+                                        KindName(entry.kind));
+        }
+        if (gEchoAnswers && kind != 'd') {
+            PrintText(Escaped(std::string_view(entry.chars.data(), entry.length), " \\\n"));
         }
         return &entry;
     }
@@ -217,29 +355,29 @@ const Entry* NextEntry(const char* kind, const char* asked, bool isRead)
 
 bool ReplayAnswer(char* buf)
 {
-    const Entry* entry = NextEntry("answer", "an answer", true);
+    const Entry* entry = NextEntry('a', "an answer", true);
     if (entry == nullptr) {
         return false;
     }
-    entry->value.copy(buf, 2);
-    buf[entry->value.size()] = '\0';
+    std::memcpy(buf, entry->chars.data(), entry->length);
+    buf[entry->length] = '\0';
     return true;
 }
 
 bool ReplayKey(int& c)
 {
-    const Entry* entry = NextEntry("key", "a key", true);
+    const Entry* entry = NextEntry('k', "a key", true);
     if (entry == nullptr) {
         return false;
     }
-    c = static_cast<unsigned char>(entry->value[0]);
+    c = static_cast<unsigned char>(entry->chars[0]);
     return true;
 }
 
 void NoteAnswer(const char* buf, int length)
 {
     if (gMode == Mode::kRecording) {
-        Append("answer " + Escaped(buf, length) + "\n");
+        Append("answer " + Escaped(std::string_view(buf, static_cast<size_t>(length)), "") + "\n");
     }
 }
 
@@ -247,60 +385,95 @@ void NoteKey(int c)
 {
     if (gMode == Mode::kRecording) {
         const char key = static_cast<char>(c);
-        Append("key " + Escaped(&key, 1) + "\n");
+        Append("key " + Escaped(std::string_view(&key, 1), "") + "\n");
     }
+}
+
+// Between two screens of a replay: the viewer's Return, or a pause.
+void NextScreen()
+{
+    if (gPause != kViewerPaces) {
+        OsSleep(gPause);
+    } else if (!ViewerGoesOn()) {
+        EndOfInput();
+    }
+}
+
+// On a terminal a replay is for watching: each answer shows where the player
+// typed it (the answers were escaped on their way, as everything a record
+// holds), and each new screen waits for the viewer's Return, or plays on after
+// a pause when no keyboard is there or --delay sets the pace. To a pipe or a
+// file it shows exactly what the game showed, at --delay's pace if given.
+void PaceReplay(const Options& options, AnswerLog& log)
+{
+    gEchoAnswers = OsIsTerminal(1);
+    if (options.delay) {
+        gPause = *options.delay;
+    } else if (!gEchoAnswers) {
+        return;
+    } else if (OsIsTerminal(0)) {
+        gPause = kViewerPaces;
+        std::fprintf(stderr, "qir: Return shows the next screen of the replay; q and Return stops it\n");
+    } else {
+        gPause = kWatchingPause;
+    }
+    log.newScreen = NextScreen;
 }
 
 }  // namespace
 
-// A seed as the command line and the record write it: 1 to 10 decimal
-// digits, no sign or spaces, at most `highest`.
-bool ReadSeed(const std::string& text, std::uint32_t& seed, std::uint32_t highest)
+// A seed as the command line and the record write it: decimal digits, no
+// sign or spaces, at most `highest`. Leading zeros change nothing.
+bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest)
 {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
         return false;
     }
-    const unsigned long long value = std::stoull(text);
+    const std::string_view digits = text.substr(std::min(text.find_first_not_of('0'), text.size() - 1));
+    if (digits.size() > 10) {
+        return false;
+    }
+    const unsigned long long value = std::stoull(std::string(digits));
     seed = static_cast<std::uint32_t>(value);
     return value <= highest;
 }
 
 void StartRecord(const Options& options)
 {
-    SetAnswerLog({ReplayAnswer, ReplayKey, NoteAnswer, NoteKey});
+    AnswerLog log{ReplayAnswer, ReplayKey, NoteAnswer, NoteKey};
     gSeeded = options.seeded;
     gSeed = options.seed;
     if (options.resume || options.replay) {
         const bool resuming = options.resume.has_value();
         gPath = resuming ? *options.resume : *options.replay;
+        OpenRecord(resuming ? RecordUse::kContinue : RecordUse::kShow);
         LoadRecord(resuming);
+        if (!resuming) {
+            OsCloseRecord(gFile);
+            gFile = -1;
+            PaceReplay(options, log);
+        }
         gMode = resuming ? Mode::kResuming : Mode::kReplaying;
         gHoldingOutput = resuming;
         HoldOutput(resuming);
-        return;
+    } else if (options.record) {
+        gPath = *options.record;
+        OpenRecord(RecordUse::kCreate);
+        gMode = Mode::kRecording;
+        std::string header = std::string(kMagic) + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
+        if (gSeeded) {
+            header += "seed " + std::to_string(gSeed) + "\n";
+        }
+        Append(header);
     }
-    if (!options.record) {
-        return;
-    }
-    gPath = *options.record;
-    gFile = OsCreateRecord(gPath.c_str());
-    if (gFile < 0) {
-        std::fprintf(stderr, "qir: cannot create the record %s: %s\n", gPath.c_str(), std::strerror(errno));
-        std::exit(1);
-    }
-    gMode = Mode::kRecording;
-    std::string header = kMagic + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
-    if (gSeeded) {
-        header += "seed " + std::to_string(gSeed) + "\n";
-    }
-    Append(header);
+    SetAnswerLog(log);
 }
 
 std::uint32_t DiceSeed()
 {
     std::uint32_t seed = 0;
-    if (const Entry* entry = NextEntry("dice", "the dice", false)) {
-        ReadSeed(entry->value, seed, 4294967295U);
+    if (const Entry* entry = NextEntry('d', "the dice", false)) {
+        seed = entry->seed;
     } else {
         // The k-th seeding of a seeded game uses the seed plus k.
         seed = gSeeded ? gSeed + gSeedings : static_cast<std::uint32_t>(std::time(nullptr));
@@ -312,8 +485,15 @@ std::uint32_t DiceSeed()
     return seed;
 }
 
+// Called once the player declined another game. A record that holds more
+// than the game used is said to do so, once: those lines were never played.
 bool ResumedGameIsOver()
 {
+    if (const size_t unused = gEntries.size() - gNext; unused > 0) {
+        std::fprintf(stderr, "qir: %s: %zu line%s after the end of the game %s not used\n", gPath.c_str(), unused,
+                     unused == 1 ? "" : "s", unused == 1 ? "was" : "were");
+        gNext = gEntries.size();
+    }
     if (!gHoldingOutput) {
         return false;
     }

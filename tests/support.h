@@ -15,6 +15,15 @@
 
 extern std::time_t gTestClock;  // what time() returns in the tests
 
+// AddressSanitizer's shadow memory makes a game's peak memory no measure.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitizedBuild = true;
+#elif defined(__has_feature)
+inline constexpr bool kSanitizedBuild = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kSanitizedBuild = false;
+#endif
+
 // What every board starts with: the console is cleared first.
 inline const std::string kClear = "\033[H\033[2J";
 

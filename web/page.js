@@ -108,6 +108,10 @@
                     return 0;
                 }
             },
+            // The page's terminal is the game's screen and its keyboard.
+            isTerminal() {
+                return 1;
+            },
             screenSize() {
                 return {rows: term.rows, columns: term.cols};
             },

@@ -302,7 +302,7 @@ class Options(unittest.TestCase):
                 recorded = first.terminal(24, args=["--record", record], render=False)
         # A replay on a short terminal: every board compact, the last one in view.
         replayed = Game("replay", [QIR], [])
-        shown = replayed.terminal(24, args=["--replay", record, "--compact"])
+        shown = replayed.terminal(24, args=["--replay", record, "--compact", "--delay", "0"])
         self.assertEqual(shown.status, 0)
         self.assertIsNotNone(compact_board_at(shown.lines()), shown.text())
 

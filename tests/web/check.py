@@ -16,6 +16,7 @@ Run by scripts/web-check with Debian's python3 (which has selenium):
     /usr/bin/python3 tests/web/check.py SITE QIR WORK
 """
 
+import fcntl
 import functools
 import gzip
 import http.server
@@ -23,9 +24,11 @@ import os
 import random
 import shutil
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 from pathlib import Path
@@ -139,6 +142,32 @@ class Linux:
         run = subprocess.run([self.qir, *args], input=stdin, cwd=folder, capture_output=True, timeout=120, check=False)
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
+
+    def replay_on_terminal(self, name, record):
+        """What qir --replay writes to a terminal tall enough for the full
+        board (the answers shown where they were typed), with the terminal's
+        line ends turned back; it plays on by itself."""
+        folder = self.work / "linux" / name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        (folder / "game.qir").write_bytes(record)
+        master, slave = os.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 200, 0, 0))
+        run = subprocess.Popen([self.qir, "--replay", "game.qir", "--delay", "0"], cwd=folder, stdin=subprocess.DEVNULL,
+                               stdout=slave, stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                data = os.read(master, 65536)
+            except OSError:  # every writer is gone
+                break
+            if not data:
+                break
+            shown += data
+        os.close(master)
+        run.wait(timeout=120)
+        return shown.replace(b"\r\n", b"\n")
 
 
 class Page:
@@ -275,17 +304,21 @@ def wait_for_download(folder, timeout=20):
 
 
 def replay_in_page(page, linux, failures):
-    """A record file opened in the page replays there as qir --replay shows it."""
+    """A record file opened in the page replays there as qir --replay shows it
+    on a terminal, waiting for Return before each screen."""
     name = "replay-opened-file"
     try:
         _, record = linux.play(name + "-played", ["--seed", "33", "--record", "game.qir"],
                                answers(DATA / "bench" / "quelby-first-power4.in"))
-        want_out, _ = linux.play(name, ["--replay", "game.qir"], b"", record=record)
+        want_out = linux.replay_on_terminal(name, record)
         path = linux.work / "linux" / name / "game.qir"
         page.open("?seed=1")
         page.first_question()
         page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
+        # On the page's terminal the replay waits for Return before each screen.
+        page.js("window.qirViewer = setInterval(() => { if (qir.waiting()) qir.type('\\n'); }, 5);")
         out, _, _ = page.results()
+        page.js("clearInterval(window.qirViewer)")
         page.forget_games()
         failures.case(name, failures.check(name, "replayed output", want_out, out))
     except Exception as error:  # pylint: disable=broad-except

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+// What the file system does to a record, for the tests: preloaded into the
+// real game (LD_PRELOAD), this library stands between the game and the
+// system's calls on its files (descriptors above 2) and, as the environment
+// asks,
+//   QIR_FAULT_READ_AFTER=N  fails every read with EIO once N bytes were read,
+//                           as a disk that fails part way through a file;
+//   QIR_FAULT_NO_LOCKS=1    refuses every lock with ENOLCK, as a file system
+//                           that cannot lock;
+//   QIR_FAULT_LOG=FILE      writes to FILE, when the game ends, one letter for
+//                           each write (w), data sync (s), sync (f) and cut (c).
+// The checked wrappers of the C library's headers would define read() here first.
+#undef _FORTIFY_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+template <typename Function>
+Function* Real(const char* name)
+{
+    return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+long long Setting(const char* name, long long unset)
+{
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::atoll(text) : unset;
+}
+
+std::string gEvents;  // the letters of QIR_FAULT_LOG
+long long gRead = 0;  // bytes read from the game's files so far
+
+void Note(int fd, char event)
+{
+    if (fd > 2) {
+        gEvents += event;
+    }
+}
+
+// fcntl() under either of the names the C library gives it.
+int Control(const char* name, int fd, int cmd, void* arg)
+{
+    if ((cmd == F_SETLK || cmd == F_SETLKW) && Setting("QIR_FAULT_NO_LOCKS", 0) != 0) {
+        errno = ENOLCK;
+        return -1;
+    }
+    return Real<int(int, int, ...)>(name)(fd, cmd, arg);
+}
+
+__attribute__((destructor)) void WriteLog()
+{
+    const char* path = std::getenv("QIR_FAULT_LOG");
+    if (path == nullptr) {
+        return;
+    }
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        (void)!Real<ssize_t(int, const void*, size_t)>("write")(fd, gEvents.data(), gEvents.size());
+        close(fd);
+    }
+}
+
+}  // namespace
+
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name): the C library's own names are reserved
+extern "C" {
+
+ssize_t read(int fd, void* buf, size_t count)
+{
+    const long long limit = fd > 2 ? Setting("QIR_FAULT_READ_AFTER", -1) : -1;
+    if (limit >= 0) {
+        if (gRead >= limit) {
+            errno = EIO;
+            return -1;
+        }
+        count = std::min<size_t>(count, static_cast<size_t>(limit - gRead));
+    }
+    const ssize_t n = Real<ssize_t(int, void*, size_t)>("read")(fd, buf, count);
+    gRead += fd > 2 && n > 0 ? n : 0;
+    return n;
+}
+
+ssize_t write(int fd, const void* buf, size_t count)
+{
+    Note(fd, 'w');
+    return Real<ssize_t(int, const void*, size_t)>("write")(fd, buf, count);
+}
+
+int fdatasync(int fd)
+{
+    Note(fd, 's');
+    return Real<int(int)>("fdatasync")(fd);
+}
+
+int fsync(int fd)
+{
+    Note(fd, 'f');
+    return Real<int(int)>("fsync")(fd);
+}
+
+int ftruncate(int fd, off_t length)
+{
+    Note(fd, 'c');
+    return Real<int(int, off_t)>("ftruncate")(fd, length);
+}
+
+// The third argument, when the command takes one, is a pointer or an int:
+// passed on as a pointer-sized word either way.
+int fcntl(int fd, int cmd, ...)
+{
+    std::va_list args;
+    va_start(args, cmd);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    return Control("fcntl", fd, cmd, arg);
+}
+
+int fcntl64(int fd, int cmd, ...)
+{
+    std::va_list args;
+    va_start(args, cmd);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    return Control("fcntl64", fd, cmd, arg);
+}
+}
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)

@@ -1,0 +1,400 @@
+// SPDX-License-Identifier: MIT
+// The record's file as the system sees it: one game at a time holds it, every
+// line is on the disk before the game goes on, and a record from anybody is
+// read within bounds, refused when it is no regular file or cannot be read
+// whole, and never reaches the terminal raw. Faults of the file system come
+// from a preloaded library (faultShim.cpp).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string_view>
+
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kHeader = "Qir record 1\ngame " QIR_VERSION "\n";
+
+class RecordFile : public TempFolderTest {};
+
+// Its parts one after another: in a loop, without a temporary per `+`.
+std::string Cat(std::initializer_list<std::string_view> parts)
+{
+    std::string text;
+    for (const std::string_view part : parts) {
+        text += part;
+    }
+    return text;
+}
+
+// The first `lines` lines of `text`.
+std::string FirstLines(const std::string& text, int lines)
+{
+    size_t end = 0;
+    for (int i = 0; i < lines && end != std::string::npos; ++i) {
+        end = text.find('\n', end) + 1;
+    }
+    return text.substr(0, end);
+}
+
+// The real game with the file system's faults of `faults` (NAME=value).
+RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<std::string>& args,
+                    const std::string& input = "")
+{
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::vector<std::string> command{"/usr/bin/env", std::string("LD_PRELOAD=") + QIR_FAULT_LIBRARY,
+                                     // A sanitized game must let the library come before its runtime.
+                                     std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                                         ":verify_asan_link_order=0"};
+    command.insert(command.end(), faults.begin(), faults.end());
+    command.push_back(QIR_EXE);
+    command.insert(command.end(), args.begin(), args.end());
+    return RunCommand(command, input);
+}
+
+// Whether a terminal shown `text` sees nothing but printable characters and newlines.
+bool Harmless(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == '\n' || (c >= ' ' && c < 0x7f); });
+}
+
+// A record of tests/data/records as this version would have made it: the
+// same lines under this version's `game` line, so no version warning comes.
+std::string AsThisVersion(const std::string& name)
+{
+    std::string record = ReadTestData("records/" + name + ".qir");
+    const size_t game = record.find("\ngame ") + 1;
+    return record.replace(game, record.find('\n', game) - game, "game " QIR_VERSION);
+}
+
+std::string Answers()
+{
+    return ReadSession("round-as-player1").answers;
+}
+
+// A second qir on a record in play stops at once and changes nothing, while
+// a replay shows the game as far as it goes; the game that holds the record
+// then plays on as if alone.
+TEST_F(RecordFile, OneGamePerRecord)
+{
+    const std::string answers = Answers();
+    const std::string start = FirstLines(answers, 6);
+    const std::string whole = File("whole");
+    ASSERT_EQ(RunQir({"--seed", "5", "--record", whole}, answers).status, 0);
+    const std::string record = File("game");
+    for (const bool resumed : {false, true}) {
+        SCOPED_TRACE(resumed ? "held by --resume" : "held by --record");
+        fs::remove(record);
+        std::vector<std::string> holding{QIR_EXE, "--seed", "5", "--record", record};
+        std::string typed = answers;
+        if (resumed) {
+            ASSERT_EQ(RunQir({"--seed", "5", "--record", record}, start).status, 0);
+            holding = {QIR_EXE, "--resume", record};
+            typed = answers.substr(start.size());
+        }
+        GameProcess holder(holding, {});
+        ASSERT_TRUE(holder.ReadUntil(": ")) << holder.Report();
+        const std::string kept = ReadFile(record);
+
+        const std::pair<const char*, std::string> seconds[] = {
+            {"--resume", "qir: the record " + record + " is in use by another qir\n"},
+            {"--record", "qir: cannot create the record " + record + ": File exists\n"},
+        };
+        for (const auto& [second, refusal] : seconds) {
+            const RunResult refused = RunQir({second, record}, "n\n");
+            EXPECT_EQ(refused.status, 1) << second;
+            EXPECT_EQ(refused.output, "") << second;
+            EXPECT_EQ(refused.errors, refusal);
+        }
+        const RunResult shown = RunQir({"--replay", record});
+        EXPECT_EQ(shown.status, 0);
+        EXPECT_TRUE(shown.output.starts_with("Welcome to QIR!\n")) << shown.output;
+        EXPECT_EQ(ReadFile(record), kept);
+
+        ASSERT_TRUE(holder.Write(typed));
+        EXPECT_EQ(holder.Finish(), 0) << holder.Report();
+        EXPECT_EQ(ReadFile(record), ReadFile(whole));
+    }
+}
+
+// kill -9, as a closed terminal or a crash: the lock goes with the game, the
+// record resumes at once, and no lock file is left anywhere.
+TEST_F(RecordFile, AKilledGameLeavesNoLockBehind)
+{
+    const std::string answers = Answers();
+    const std::string record = File("game");
+    std::vector<std::string> command{QIR_EXE, "--seed", "5", "--record", record};
+    for (int kill = 0; kill < 2; ++kill) {
+        GameProcess killed(command, {});
+        ASSERT_TRUE(killed.ReadUntil(": ")) << killed.Report();
+        killed.Kill();
+        killed.Finish();
+        command = {QIR_EXE, "--resume", record};
+    }
+    const RunResult resumed = RunQir({"--resume", record}, answers);
+    EXPECT_EQ(resumed.status, 0) << resumed.report;
+    EXPECT_EQ(resumed.errors, "");
+    const std::string whole = File("whole");
+    ASSERT_EQ(RunQir({"--seed", "5", "--record", whole}, answers).status, 0);
+    EXPECT_EQ(ReadFile(record), ReadFile(whole));
+    fs::remove(whole);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(RecordFile, WhereNothingCanBeLockedAWarningSaysSo)
+{
+    const std::string record = File("game");
+    const std::string cannot = "qir: the record " + record +
+                               " cannot be locked on its file system (No locks available); start no other qir on it\n";
+    const RunResult recorded = RunFaulty({"QIR_FAULT_NO_LOCKS=1"}, {"--seed", "5", "--record", record}, "n\n1\n");
+    EXPECT_EQ(recorded.status, 0);
+    EXPECT_EQ(recorded.errors, cannot);
+    const RunResult resumed = RunFaulty({"QIR_FAULT_NO_LOCKS=1"}, {"--resume", record}, "4\nd\n");
+    EXPECT_EQ(resumed.status, 0);
+    EXPECT_EQ(resumed.errors, cannot);
+    EXPECT_EQ(ReadFile(record), kHeader + "seed 5\nanswer n\\n\nanswer 1\\n\nanswer 4\\n\nanswer d\\n\ndice 5\n");
+}
+
+// Every line is written and synced before the next one, and before the game
+// acts on it; a new record's folder is synced once, and a cut line is cut
+// and synced before the resumed game appends.
+TEST_F(RecordFile, EveryLineIsSyncedBeforeTheGameGoesOn)
+{
+    const std::string record = File("game");
+    const std::string log = File("log");
+    const std::string answers = Answers();
+    const RunResult recorded = RunFaulty({"QIR_FAULT_LOG=" + log}, {"--seed", "5", "--record", record}, answers);
+    ASSERT_EQ(recorded.status, 0) << recorded.report;
+    const std::string kept = ReadFile(record);
+    const auto lines = std::count(kept.begin(), kept.end(), '\n');
+    EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("f(ws)+"))) << ReadFile(log);
+    EXPECT_EQ(ReadFile(log).size(), 1 + 2 * (lines - 2)) << "one write and one sync for the header, then per line";
+
+    WriteFile(record, FirstLines(kept, 8) + "answ");
+    const RunResult resumed = RunFaulty({"QIR_FAULT_LOG=" + log}, {"--resume", record}, answers.substr(8));
+    ASSERT_EQ(resumed.status, 0) << resumed.report;
+    EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("cs(ws)+"))) << ReadFile(log);
+}
+
+TEST_F(RecordFile, OnlyARegularFileIsRead)
+{
+    const std::string fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "not a regular file"},
+        {fifo, "not a regular file"},  // opening it must not wait for a writer
+        {folder_.string(), "Is a directory"},
+    };
+    for (const auto& [path, reason] : cases) {
+        for (const char* mode : {"--resume", "--replay"}) {
+            SCOPED_TRACE(Cat({path, " ", mode}));
+            const RunResult refused = RunQir({mode, path}, "n\n");
+            EXPECT_EQ(refused.status, 1) << refused.report;
+            EXPECT_EQ(refused.output, "");
+            EXPECT_EQ(refused.errors, Cat({"qir: cannot read the record ", path, ": ", reason, "\n"}));
+        }
+    }
+}
+
+// A disk that fails part way through the record: reported, never taken for a
+// cut last line, and the file is not cut to what was read.
+TEST_F(RecordFile, AReadThatFailsPartWayChangesNothing)
+{
+    const std::string record = File("game");
+    ASSERT_EQ(RunQir({"--seed", "5", "--record", record}, Answers()).status, 0);
+    const std::string kept = ReadFile(record);
+    ASSERT_GT(kept.size(), 300U);
+    for (const char* mode : {"--resume", "--replay"}) {
+        SCOPED_TRACE(mode);
+        const RunResult failed = RunFaulty({"QIR_FAULT_READ_AFTER=150"}, {mode, record}, "n\n");
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_EQ(failed.output, "");
+        EXPECT_EQ(failed.errors, "qir: cannot read the record " + record + ": Input/output error\n");
+        EXPECT_EQ(ReadFile(record), kept);
+    }
+}
+
+// A record is read whole before any of it is used, so its size is bounded:
+// 16 MiB for the file and 256 characters for a line; reading it takes a small
+// multiple of its size in memory.
+TEST_F(RecordFile, ARecordBeyondItsBoundsIsRefusedBeforeItIsUsed)
+{
+    constexpr size_t kLargest = 16 << 20;
+    // Header and "key x" lines (six characters), then "key \n" lines (seven)
+    // to come to `size` exactly.
+    auto keys = [](size_t size) {
+        const size_t sevens = (size - kHeader.size()) % 6;
+        std::string text = kHeader;
+        text.reserve(size + 1);
+        for (size_t i = 0; i < (size - kHeader.size() - 7 * sevens) / 6; ++i) {
+            text += "key x\n";
+        }
+        for (size_t i = 0; i < sevens; ++i) {
+            text += "key \\n\n";
+        }
+        return text;
+    };
+    const std::string line256 = "answer " + std::string(249, 'y');
+    const std::string refusedKey = "line 3: the game asks for an answer here, not for the record's key";
+    const std::pair<std::string, std::string> cases[] = {
+        {kHeader + line256 + "\n", "line 3: cannot read '" + line256.substr(0, 60) + "...'"},
+        {kHeader + line256 + "y\n", "line 3: longer than 256 characters, which no line of a record is"},
+        {kHeader + "key x\n" + line256 + "yy", "line 4: longer than 256 characters, which no line of a record is"},
+        {keys(kLargest), refusedKey},
+        {keys(kLargest) + "k", "cannot read the record FILE: it is larger than 16 MiB, which no game's record is"},
+    };
+    const std::string record = File("large");
+    for (const auto& [content, problem] : cases) {
+        SCOPED_TRACE(Cat({problem, ", ", std::to_string(content.size()), " bytes"}));
+        WriteFile(record, content);
+        GameProcess replay({QIR_EXE, "--replay", record}, {});
+        EXPECT_EQ(replay.Finish(20000), 1) << replay.Report();
+        std::string expected = problem;
+        if (const size_t at = expected.find("FILE"); at != std::string::npos) {
+            expected.replace(at, 4, record);
+        } else {
+            expected = Cat({record, " ", expected});
+        }
+        EXPECT_EQ(replay.Errors(), Cat({"qir: ", expected, "\n"}));
+        if (content.size() >= kLargest && !kSanitizedBuild) {
+            EXPECT_LT(replay.PeakKilobytes() * 1024, static_cast<long>(4 * kLargest)) << "peak memory";
+        }
+    }
+}
+
+TEST_F(RecordFile, NothingQuotedFromARecordReachesTheTerminalRaw)
+{
+    const std::string osc = "\x1b]0;PWNED\x07\x1b[2J";  // sets the terminal's title, clears the screen
+    const std::string clipboard = "\x1b]52;c;cm0gLXJmIH4=\x07";
+    const std::string version = "qir " QIR_VERSION;
+    struct Case {
+        std::string content;
+        std::string errors;  // after "qir: FILE"
+        int status;
+    };
+    const Case cases[] = {
+        {"Qir record 1" + osc + "\n", " line 1: record format '1\\x1b]0;PWNED\\x07\\x1b[2J' is unknown to " + version,
+         1},
+        {"Qir record 1\ngame 1.0.0" + osc + "\n",
+         " was recorded by qir 1.0.0\\x1b]0;PWNED\\x07\\x1b[2J; replaying it with " + version, 0},
+        {"Qir record 1\ngame " + std::string("1\0\x9b\x7f", 4) + "\n",
+         " was recorded by qir 1\\x00\\x9b\\x7f; replaying it with " + version, 0},
+        {"Qir record 1\ngame " + std::string(100, '9') + "\n",
+         " was recorded by qir " + std::string(60, '9') + "...; replaying it with " + version, 0},
+        {kHeader + "answer " + clipboard + "\n", " line 3: cannot read 'answer \\x1b]52;c;cm0gLXJmIH4=\\x07'", 1},
+        {kHeader + "answer \x9b"
+                   "2J\n",
+         " line 3: cannot read 'answer \\x9b2J'", 1},
+        {kHeader + "answer " + std::string("n\0\0\r\t", 5) + "\n", " line 3: cannot read 'answer n\\x00\\x00\\r\\t'",
+         1},
+        {kHeader + "answer " + std::string(30, '\x1b') + "\n",
+         " line 3: cannot read 'answer " +
+             std::string("\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b\\x1b") + "...'",
+         1},
+        // No read ends with a newline before its last character.
+        {kHeader + "answer \\nx\n", " line 3: cannot read 'answer \\nx'", 1},
+    };
+    const std::string record = File("stranger");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.errors);
+        WriteFile(record, c.content);
+        for (const char* mode : {"--replay", "--resume"}) {
+            const RunResult run = RunQir({mode, record}, "n\n");
+            EXPECT_EQ(run.status, c.status) << mode;
+            EXPECT_TRUE(Harmless(run.errors)) << mode << ": " << run.errors;
+            if (std::string(mode) == "--replay") {
+                EXPECT_EQ(run.errors.substr(0, run.errors.find('\n') + 1), Cat({"qir: ", record, c.errors, "\n"}));
+            }
+        }
+    }
+}
+
+// A record that went through mail or an editor ends its lines in CR LF: it
+// replays as it was, and a resumed game goes on appending plain lines.
+TEST_F(RecordFile, CrLfLineEndsAreRead)
+{
+    std::string crlf;
+    for (const char c : AsThisVersion("round-seeded")) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    const std::string record = File("mailed");
+    WriteFile(record, crlf);
+    const RunResult replayed = RunQir({"--replay", record});
+    EXPECT_EQ(replayed.status, 0);
+    EXPECT_EQ(replayed.errors, "");
+    EXPECT_EQ(replayed.output, ReadTestData("records/round-seeded.out"));
+    const RunResult resumed = RunQir({"--resume", record}, "a\n");
+    EXPECT_EQ(resumed.status, 0) << resumed.report;
+    EXPECT_EQ(resumed.errors, "");
+    EXPECT_EQ(ReadFile(record), crlf + "answer a\\n\n");
+}
+
+// Lines after the end of a finished game are never played: one warning
+// counts them.
+TEST_F(RecordFile, LinesAfterTheEndOfAFinishedGameAreCounted)
+{
+    const std::string finished = AsThisVersion("finished-game");
+    const std::string record = File("finished");
+    const std::pair<std::string, std::string> cases[] = {
+        {"answer y\\n\n", "1 line after the end of the game was not used"},
+        {"answer y\\n\nanswer 1\\n\ndice 4\n", "3 lines after the end of the game were not used"},
+    };
+    for (const auto& [trailing, warning] : cases) {
+        SCOPED_TRACE(warning);
+        WriteFile(record, finished + trailing);
+        const RunResult replayed = RunQir({"--replay", record});
+        EXPECT_EQ(replayed.status, 0);
+        EXPECT_EQ(replayed.output, ReadTestData("records/finished-game.out"));
+        EXPECT_EQ(replayed.errors, Cat({"qir: ", record, ": ", warning, "\n"}));
+        const RunResult resumed = RunQir({"--resume", record}, "y\n");
+        EXPECT_EQ(resumed.status, 0);
+        EXPECT_EQ(resumed.output, "");
+        EXPECT_EQ(resumed.errors, Cat({"qir: ", record, ": ", warning, "\nqir: the game recorded in ", record,
+                                       " is over; there is nothing to resume\n"}));
+        EXPECT_EQ(ReadFile(record), finished + trailing);
+    }
+}
+
+// A limit on the size of files (ulimit -f) must not end the game by a signal.
+TEST_F(RecordFile, AFileSizeLimitIsAWriteError)
+{
+    const std::string record = File("small");
+    const RunResult run = RunCommand({"/bin/sh", "-c", "ulimit -f 1; exec \"$0\" --record \"$1\"", QIR_EXE, record},
+                                     Answers() + std::string(200, '\n'));
+    EXPECT_EQ(run.status, 1) << run.report;
+    EXPECT_TRUE(run.errors.starts_with("qir: cannot write the record " + record + ": File too large\n")) << run.errors;
+}
+
+// The records that earlier versions made replay as they were played. A
+// version other than theirs says so on stderr, and only there.
+TEST(Records, MadeByEarlierVersionsReplayAsTheyWerePlayed)
+{
+    const fs::path folder = fs::path(QIR_TEST_DATA) / "records";
+    const std::string replaying = "; replaying it with qir " QIR_VERSION "\n";
+    int replayed = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != ".qir") {
+            continue;
+        }
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(path);
+        const std::string record = ReadFile(path);
+        const std::string made = record.substr(record.find("\ngame ") + 6);
+        const std::string version = made.substr(0, made.find('\n'));
+        const RunResult run = RunQir({"--replay", path});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.output, ReadFile(fs::path(path).replace_extension(".out").string()));
+        EXPECT_EQ(run.errors,
+                  version == QIR_VERSION ? "" : Cat({"qir: ", path, " was recorded by qir ", version, replaying}));
+        ++replayed;
+    }
+    EXPECT_GE(replayed, 5);
+}
+
+}  // namespace
