@@ -109,8 +109,8 @@ struct Options {
     std::optional<std::string> record;
     std::optional<std::string> resume;
     std::optional<std::string> replay;
-    bool compact = false;  // --compact: the compact board on every screen
-    bool noClear = false;  // --no-clear: screens are separated by a line, never cleared
+    bool compact = false;      // --compact: the compact board on every screen
+    bool noClear = false;      // --no-clear: screens are separated by a line, never cleared
     std::optional<int> delay;  // --delay: milliseconds between the screens of a replay
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
