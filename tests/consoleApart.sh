@@ -30,7 +30,10 @@ if [ -n "$shared" ]; then
   echo "$shared" | c++filt
   exit 1
 fi
-if ! comm -12 <(needs "$record") <(defines "$console") | c++filt | grep -q '^SetAnswerLog('; then
+# Read whole before it is searched: grep -q would stop reading early, and
+# the writer's broken pipe would fail the pipeline.
+calls=$(comm -12 <(needs "$record") <(defines "$console") | c++filt)
+if ! grep -q '^SetAnswerLog(' <<<"$calls"; then
   echo "the record's call of SetAnswerLog was not seen: the comparison proves nothing"
   exit 1
 fi

@@ -34,7 +34,7 @@ package() {
 
 # stripped PROGRAM: fails when PROGRAM still has its symbol table.
 stripped() {
-  if readelf -S "$1" | grep -q '\.symtab'; then
+  if grep -q '\.symtab' <<<"$(readelf -S "$1")"; then
     echo "$1 is not stripped"
     exit 1
   fi
@@ -110,7 +110,7 @@ usr/share/man/man6/qir.6.gz' "$files"
   gzip -9n -c "$source/qir.6" | cmp - "$root/usr/share/man/man6/qir.6.gz"
   cmp "$source/packaging/copyright" "$root/usr/share/doc/qir/copyright"
   version=$(dpkg-deb -f "$deb" Version)
-  zcat "$root/usr/share/doc/qir/changelog.gz" | head -1 | grep -qF "qir ($version) " ||
+  grep -qF "qir ($version) " <<<"$(zcat "$root/usr/share/doc/qir/changelog.gz" | sed -n 1p)" ||
     { echo "the changelog does not start with version $version"; exit 1; }
   stripped "$root/usr/games/qir"
   play_sessions "$root/usr/games/qir" "$clock" "$source/tests/data" round-as-player1
@@ -133,7 +133,7 @@ rpm)
 /usr/share/man/man6/qir.6.gz' "$(rpm -qdp "$rpm" | LC_ALL=C sort)"
   same_list "licences of the RPM" /usr/share/licenses/qir/LICENSE "$(rpm -qLp "$rpm")"
   version=$(rpm -qp --queryformat '%{VERSION}-%{RELEASE}' "$rpm")
-  rpm -qp --changelog "$rpm" | head -1 | grep -qE -- " - $version\$" ||
+  grep -qE -- " - $version\$" <<<"$(rpm -qp --changelog "$rpm" | sed -n 1p)" ||
     { echo "the RPM's changelog does not start with version $version"; exit 1; }
 
   root=$(mktemp -d)
