@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
 # The game as a web page (preset web): qir.js holds the game compiled to
 # WebAssembly, and beside it lie the page (web/), the terminal emulator
-# xterm.js with its licence, and the game's README and LICENSE. All of it is
-# in ${QIR_PAGE_DIR}, which plays from any static web server or straight
-# from the disk.
+# xterm.js with its licences, a player's guide (README.txt) and the
+# LICENSE. All of it is in ${QIR_PAGE_DIR}, which plays from any static web
+# server or straight from the disk.
 set(QIR_PAGE_DIR ${PROJECT_BINARY_DIR}/page)
 
 # ASYNCIFY lets the game's blocking read wait for the page's keys without any
@@ -27,7 +27,7 @@ file(MAKE_DIRECTORY ${_qir_npm_dir})
 set(_qir_xterm ${_qir_npm_dir}/node_modules/@xterm)
 add_custom_command(
   OUTPUT ${_qir_xterm}/xterm/lib/xterm.js ${_qir_xterm}/addon-fit/lib/addon-fit.js
-         ${_qir_xterm}/xterm/css/xterm.css ${_qir_xterm}/xterm/LICENSE
+         ${_qir_xterm}/xterm/css/xterm.css ${_qir_xterm}/xterm/LICENSE ${_qir_xterm}/addon-fit/LICENSE
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/web/package.json ${PROJECT_SOURCE_DIR}/web/package-lock.json
           ${_qir_npm_dir}
   COMMAND ${QIR_NPM} ci --prefer-offline --ignore-scripts --no-audit --no-fund --loglevel=error
@@ -41,12 +41,12 @@ set(_qir_page_files
   index.html ${PROJECT_SOURCE_DIR}/web/index.html
   page.js ${PROJECT_SOURCE_DIR}/web/page.js
   page.css ${PROJECT_SOURCE_DIR}/web/page.css
-  README.md ${PROJECT_SOURCE_DIR}/README.md
   LICENSE ${PROJECT_SOURCE_DIR}/LICENSE
   xterm/xterm.js ${_qir_xterm}/xterm/lib/xterm.js
   xterm/xterm.css ${_qir_xterm}/xterm/css/xterm.css
   xterm/addon-fit.js ${_qir_xterm}/addon-fit/lib/addon-fit.js
-  xterm/LICENSE ${_qir_xterm}/xterm/LICENSE)
+  xterm/LICENSE ${_qir_xterm}/xterm/LICENSE
+  xterm/LICENSE-addon-fit ${_qir_xterm}/addon-fit/LICENSE)
 set(_qir_page_outputs)
 while(_qir_page_files)
   list(POP_FRONT _qir_page_files _to _from)
@@ -57,4 +57,6 @@ while(_qir_page_files)
     VERBATIM)
   list(APPEND _qir_page_outputs ${QIR_PAGE_DIR}/${_to})
 endwhile()
+# A player's guide to the page, not the contributors' notes.
+configure_file(packaging/web/README.txt ${QIR_PAGE_DIR}/README.txt @ONLY)
 add_custom_target(qir_page ALL DEPENDS ${_qir_page_outputs})

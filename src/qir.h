@@ -132,7 +132,10 @@ void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard str
 int OsWrite(int fd, const char* data, size_t length);
 int OsShow(std::string_view text);  // the game's output, cleared as the console needs
 int OsReadByte(int& error);         // the next byte typed, or EOF at the end of input or on an error
-bool OsIsTerminal(int fd);
+bool OsIsTerminal(int fd);          // a terminal (a console) shows what is written to fd, or echoes what is typed
+// Whether fd is a terminal, and the rows and columns of the window it shows,
+// or 0 when it shows none or cannot tell.
+bool OsScreenSize(int fd, int& rows, int& columns);
 void OsSleep(int milliseconds);
 // The record's file is opened once and then used through its descriptor.
 enum class RecordUse {
@@ -150,9 +153,6 @@ int OsReadRecord(int fd, std::string& text, size_t limit);  // from the start, a
 int OsCutRecord(int fd, long long length);
 int OsSyncRecord(int fd);  // what was written is on the disk when it returns 0
 void OsCloseRecord(int fd);
-// Whether fd is a terminal (a console), and the rows and columns of the
-// window it shows, or 0 when it shows none or cannot tell.
-bool OsScreenSize(int fd, int& rows, int& columns);
 
 // screen.cpp: the screen the output lands on. The console hands it what it
 // prints and what the player types; it lays the text out, clears the screen

@@ -182,9 +182,7 @@ void SetScreenOptions(bool compact, bool noClear)
 {
     gCompactAsked = compact;
     gNoClear = noClear;
-    int rows = 0;
-    int columns = 0;
-    gEcho = OsScreenSize(0, rows, columns);
+    gEcho = OsIsTerminal(0);
     gAtLineStart = true;
     gBoard.clear();
     gDialogue.clear();

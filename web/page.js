@@ -392,6 +392,7 @@
     // terminal's screen.
     window.qir = {
         type: text => game && giveInput(game, byteString(text), false),
+        keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),

@@ -22,6 +22,7 @@ import gzip
 import http.server
 import os
 import random
+import re
 import shutil
 import statistics
 import struct
@@ -56,6 +57,9 @@ class Failures:
     def check(self, name, what, linux, web):
         if linux == web:
             return True
+        if not isinstance(linux, bytes) or not isinstance(web, bytes):
+            self.failed.append(f"{name}: {what}: {linux!r} on linux, {web!r} on the web")
+            return False
         line = first_difference(linux, web)
         self.failed.append(f"{name}: {what} differs at line {line + 1}\n"
                            f"  linux: {shown_line(linux, line)}\n  web:   {shown_line(web, line)}")
@@ -370,6 +374,53 @@ def storage_refused(page, failures):
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
 
+FRAME = re.compile(r"^ {10}\|-+(-YOU--|DRAVIK|QUELBY)-+\|$")
+UNIT_ROWS = ("Bases ", "Def Units ", "Att Units ", "Defending ", "Attacking ")
+
+
+def board_and_question_in_view(screen, question):
+    """Both labelled frame lines with the ten unit rows between them, and the
+    question's last line at the foot of what is shown."""
+    rows = [row.rstrip() for row in screen]
+    frames = [i for i, row in enumerate(rows) if FRAME.match(row)]
+    if len(frames) != 2:
+        return False
+    units = [row for row in rows[frames[0]:frames[1]] if row.startswith(UNIT_ROWS) or row in
+             (label.rstrip() for label in UNIT_ROWS)]
+    shown = [row for row in rows if row]
+    return len(units) == 10 and shown[-1] == question.split("\n")[-1].rstrip()
+
+
+def short_window(page, failures):
+    """In a window too short for the full board, the page's terminal gets the
+    compact one: at every question of a Power 9 game, its answers typed on the
+    terminal, the whole board and the question are in view together."""
+    name = "short-window"
+    page.driver.set_window_size(1000, 560)
+    try:
+        lines = answers(DATA / "bench" / "quelby-second-power9.in").split(b"\n")[:150]
+        page.open("?seed=32")
+        page.first_question()
+        rows = len(page.screen())
+        hidden = []
+        read = 0  # how much of the output came before the last answer was read
+        for number, line in enumerate(lines):
+            page.until("qir.waiting() || qir.ended()")
+            output = page.js("return qir.output()")
+            # The first four questions come before the first board.
+            if number >= 4 and not board_and_question_in_view(page.screen(), output[read:]):
+                hidden.append(number)
+            read = len(output)
+            page.js("qir.keys(arguments[0])", line.decode("latin-1") + "\r")  # echoed, as a player types
+        page.forget_games()
+        failures.case(name, failures.check(name, f"the whole board and the question on {rows} rows "
+                                           f"(not at the questions {hidden[:10]} of {len(lines)})", True, not hidden))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    finally:
+        page.driver.set_window_size(1200, 1400)
+
+
 def power9_screenshot(page, linux, work):
     """The board of a Power 9 game in the middle of play, as a player sees it:
     the long Power 9 game cut where the fewest lines follow a fresh board."""
@@ -439,6 +490,7 @@ def main():
         replay_in_page(page, linux, failures)
         keys_through_the_terminal(page, failures)
         storage_refused(page, failures)
+        short_window(page, failures)
         from_disk = Page((site / "index.html").as_uri(), downloads)
         try:
             compare_games(from_disk, linux, failures, [("from-disk-" + cases[0][0], *cases[0][1:])])
