@@ -92,11 +92,14 @@ file(WRITE ${QIR_RPM_CHANGELOG} "${QIR_CHANGELOG_RPM}")
 set(CPACK_RPM_CHANGELOG_FILE ${QIR_RPM_CHANGELOG})
 # The build time and host in the RPM's header, and the times of its files,
 # are those of the changelog rather than of the build. No debugging package
-# is made, so the program needs no link under /usr/lib/.build-id.
+# is made, so the program needs no link under /usr/lib/.build-id. rpmbuild's
+# own finishing steps are left out: cpack has stripped the program already,
+# and stripping it again would give it the time of the build.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define use_source_date_epoch_as_buildtime 1
 %define clamp_mtime_to_source_date_epoch 1
 %define _buildhost reproducible
 %define _build_id_links none
+%define __os_install_post %{nil}
 %define packager ${CPACK_PACKAGE_CONTACT}")
 
 set(CPACK_SOURCE_GENERATOR TGZ)
