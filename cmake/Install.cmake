@@ -11,7 +11,10 @@ include(GNUInstallDirs)
 # The web page is one folder of static files (cmake/Web.cmake), to serve or
 # to open from the disk as it is.
 if(EMSCRIPTEN)
-  install(DIRECTORY ${QIR_PAGE_DIR}/ DESTINATION . COMPONENT game)
+  foreach(file IN LISTS QIR_PAGE_FILES)
+    get_filename_component(folder ${file} DIRECTORY)
+    install(FILES ${QIR_PAGE_DIR}/${file} DESTINATION ./${folder} COMPONENT game)
+  endforeach()
   return()
 endif()
 

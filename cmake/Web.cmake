@@ -48,8 +48,12 @@ set(_qir_page_files
   xterm/LICENSE ${_qir_xterm}/xterm/LICENSE
   xterm/LICENSE-addon-fit ${_qir_xterm}/addon-fit/LICENSE)
 set(_qir_page_outputs)
+# What the page's zip holds, by its place in the page's folder: these files,
+# the game and the guide, and nothing an earlier build may have left there.
+set(QIR_PAGE_FILES qir.js README.txt)
 while(_qir_page_files)
   list(POP_FRONT _qir_page_files _to _from)
+  list(APPEND QIR_PAGE_FILES ${_to})
   add_custom_command(
     OUTPUT ${QIR_PAGE_DIR}/${_to}
     COMMAND ${CMAKE_COMMAND} -E copy ${_from} ${QIR_PAGE_DIR}/${_to}

@@ -9,6 +9,8 @@
 #       RPM and source package
 #   rebuild.sh windows SOURCE_PACKAGE ZIP
 #       the game cross-built for Windows (preset windows), and its zip
+#   rebuild.sh web SOURCE_PACKAGE ZIP
+#       the web page (preset web), and its zip
 # Each PACKAGE or ZIP is compared with the package of the same name built
 # here. Prints the SHA-256 of both builds of each package.
 set -euo pipefail
@@ -71,6 +73,12 @@ windows)
   cmake --build --preset windows >>build.log 2>&1 || { cat build.log; exit 1; }
   mkdir -p packages
   cpack --preset windows -B "$source/packages" >>build.log 2>&1 || { cat build.log; exit 1; }
+  ;;
+web)
+  cmake --preset web >build.log 2>&1 || { cat build.log; exit 1; }
+  cmake --build --preset web >>build.log 2>&1 || { cat build.log; exit 1; }
+  mkdir -p packages
+  cpack --preset web -B "$source/packages" >>build.log 2>&1 || { cat build.log; exit 1; }
   ;;
 *)
   echo "unknown kind $kind"
