@@ -10,6 +10,20 @@ std::string UsageError(const std::string& problem)
     return "qir: " + problem + ". Try 'qir --help'.\n";
 }
 
+using UsageCase = std::pair<std::vector<std::string>, std::string>;  // the arguments, and the problem said
+
+// Each is refused with its one line on stderr, status 2 and no game.
+void ExpectRefused(std::initializer_list<UsageCase> cases)
+{
+    for (const auto& [args, problem] : cases) {
+        SCOPED_TRACE(args.front());
+        const RunResult refused = RunQir(args, "n\n");
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.output, "");
+        EXPECT_EQ(refused.errors, UsageError(problem));
+    }
+}
+
 TEST(Options, HelpAndVersionPrintAndExitWithoutAGame)
 {
     const RunResult help = RunQir({"--help"});
@@ -30,7 +44,7 @@ TEST(Options, HelpAndVersionPrintAndExitWithoutAGame)
 
 TEST(Options, UsageErrorsSayOneLineOnStderrAndWinOverHelp)
 {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
+    ExpectRefused({
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"--bogus=3"}, "unknown option '--bogus'"},
         {{"-x"}, "unknown option '-x'"},
@@ -51,14 +65,7 @@ TEST(Options, UsageErrorsSayOneLineOnStderrAndWinOverHelp)
         {{"--resume", "a", "--record", "b"}, "option '--resume' does not go with '--record'"},
         {{"--replay", "a", "--seed", "1"}, "option '--replay' does not go with '--seed'"},
         {{"--resume", "a", "--replay", "a"}, "option '--resume' does not go with '--replay'"},
-    };
-    for (const auto& [args, problem] : cases) {
-        SCOPED_TRACE(args.front());
-        const RunResult refused = RunQir(args, "n\n");
-        EXPECT_EQ(refused.status, 2);
-        EXPECT_EQ(refused.output, "");
-        EXPECT_EQ(refused.errors, UsageError(problem));
-    }
+    });
 }
 
 // A seed is decimal digits, no sign or spaces, at most 2147483647; its
@@ -82,10 +89,6 @@ TEST(Options, SeedsOutsideTheirRangeAreUsageErrors)
     }
 }
 
-}  // namespace
-
-namespace {
-
 // A long option may be shortened to any beginning that names it alone; a
 // beginning of several is refused by name.
 TEST(Options, ALongOptionMayBeShortenedWhereItIsNotAmbiguous)
@@ -95,7 +98,7 @@ TEST(Options, ALongOptionMayBeShortenedWhereItIsNotAmbiguous)
         EXPECT_EQ(RunQir(same, "n\n1\n").output, whole.output) << same.front();
     }
     EXPECT_EQ(RunQir({"--vers"}).output, "qir " QIR_VERSION "\n");
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
+    ExpectRefused({
         {{"--re", "x"}, "option '--re' is ambiguous"},
         {{"--r=x"}, "option '--r' is ambiguous"},
         {{"--rec"}, "option '--record' needs an argument"},
@@ -105,14 +108,7 @@ TEST(Options, ALongOptionMayBeShortenedWhereItIsNotAmbiguous)
         {{"--d", "1"}, "option '--delay' goes only with '--replay'"},
         {{"--delay", "1", "--seed", "1"}, "option '--delay' goes only with '--replay'"},
         {{"--delay", "1", "--delay", "2"}, "option '--delay' given twice"},
-    };
-    for (const auto& [args, problem] : cases) {
-        SCOPED_TRACE(args.front());
-        const RunResult refused = RunQir(args, "n\n");
-        EXPECT_EQ(refused.status, 2);
-        EXPECT_EQ(refused.output, "");
-        EXPECT_EQ(refused.errors, UsageError(problem));
-    }
+    });
 }
 
 // A delay is seconds from 0 to 60, with a fraction down to the millisecond.
