@@ -2,7 +2,6 @@
 // The system's calls on Linux and the other POSIX systems: the standard
 // streams, the terminal and the record's file. The rest of the game names no
 // system; Windows has its own file beside this one.
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -162,26 +161,15 @@ int OsLockRecord(int fd)
     return errno == EACCES ? EAGAIN : errno;
 }
 
-int OsReadRecord(int fd, std::string& text, size_t limit)
+int OsReadRecord(int fd, char* buffer, size_t size, size_t& got)
 {
-    text.clear();
-    if (struct stat status{}; fstat(fd, &status) == 0 && status.st_size > 0) {
-        text.reserve(std::min(static_cast<size_t>(status.st_size), limit));  // a file still growing grows the text
-    }
-    char chunk[65536];
-    while (text.size() < limit) {
-        const ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
+    ssize_t n = 0;
+    while ((n = read(fd, buffer, size)) < 0) {
+        if (errno != EINTR) {
             return errno;
         }
-        if (n == 0) {
-            break;
-        }
-        text.append(chunk, static_cast<size_t>(n));
     }
+    got = static_cast<size_t>(n);
     return 0;
 }
 

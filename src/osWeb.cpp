@@ -7,7 +7,6 @@
 // the game names no system, as with the POSIX and Windows files beside this one.
 #include <emscripten.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -112,20 +111,13 @@ int OsLockRecord(int /*fd*/)
     return 0;
 }
 
-int OsReadRecord(int fd, std::string& text, size_t limit)
+int OsReadRecord(int fd, char* buffer, size_t size, size_t& got)
 {
-    text.clear();
-    char chunk[65536];
-    while (text.size() < limit) {
-        const ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            break;
-        }
-        text.append(chunk, static_cast<size_t>(n));
+    const ssize_t n = read(fd, buffer, size);
+    if (n < 0) {
+        return errno;
     }
+    got = static_cast<size_t>(n);
     return 0;
 }
 

@@ -208,20 +208,13 @@ int OsLockRecord(int fd)
     }
 }
 
-int OsReadRecord(int fd, std::string& text, size_t limit)
+int OsReadRecord(int fd, char* buffer, size_t size, size_t& got)
 {
-    text.clear();
-    char chunk[65536];
-    while (text.size() < limit) {
-        const int n = _read(fd, chunk, static_cast<unsigned>(std::min(sizeof chunk, limit - text.size())));
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            break;
-        }
-        text.append(chunk, static_cast<size_t>(n));
+    const int n = _read(fd, buffer, static_cast<unsigned>(std::min<size_t>(size, 1U << 30)));
+    if (n < 0) {
+        return errno;
     }
+    got = static_cast<size_t>(n);
     return 0;
 }
 

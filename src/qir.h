@@ -149,7 +149,9 @@ int OsOpenRecord(const char* path, RecordUse use, int& fd);  // a regular file o
 // reader; EAGAIN when another program holds it, ENOLCK where the file system
 // cannot lock.
 int OsLockRecord(int fd);
-int OsReadRecord(int fd, std::string& text, size_t limit);  // from the start, at most limit bytes
+// One read of at most size bytes, on from where the last one ended; got is 0
+// at the end of the file.
+int OsReadRecord(int fd, char* buffer, size_t size, size_t& got);
 int OsCutRecord(int fd, long long length);
 int OsSyncRecord(int fd);  // what was written is on the disk when it returns 0
 void OsCloseRecord(int fd);

@@ -211,13 +211,28 @@ int OverlongLine(std::string_view text)
     return 0;
 }
 
+// The record from its start, at most limit bytes: 0, or why a read failed.
+int ReadRecordText(std::string& text, size_t limit)
+{
+    text.clear();
+    std::array<char, 65536> chunk{};
+    for (size_t got = 1; got != 0 && text.size() < limit;) {
+        if (const int error = OsReadRecord(gFile, chunk.data(), std::min(chunk.size(), limit - text.size()), got);
+            error != 0) {
+            return error;
+        }
+        text.append(chunk.data(), got);
+    }
+    return 0;
+}
+
 // Reads the record whole and checks every line before the game starts, so a
 // damaged record is refused before anything is shown or changed. A read that
 // fails is no cut line: it is reported and the file is left as it is.
 void LoadRecord(bool resuming)
 {
     std::string text;
-    if (const int error = OsReadRecord(gFile, text, kLargestRecord + 1); error != 0) {
+    if (const int error = ReadRecordText(text, kLargestRecord + 1); error != 0) {
         CannotRead(std::strerror(error));
     }
     if (text.size() > kLargestRecord) {
