@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The board: both players' Bases, units and rows, and the human's Reserves.
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,6 +16,14 @@ static std::string sDefP1, sDefP2;
 static std::string sAttP1, sAttP2;
 static std::string sCurDefP1, sCurDefP2;
 static std::string sCurAttP1, sCurAttP2;
+
+// The labelled rows from Player 1's Bases down to Player 2's, and between the
+// two Attacking rows a bar (or, on the compact board, the Unit ID line).
+static constexpr std::pair<std::string_view, const std::string*> kRows[] = {
+    {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
+    {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
+    {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
+};
 
 static std::string BasesText(const PlayerInfo& p)
 {
@@ -142,18 +152,13 @@ void DrawBoard(int mode)
     const bool compact = CompactBoard();
     const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
     const std::string_view bar = "          |---------------------------------------------------|\n";
-    const std::pair<std::string_view, const std::string*> rows[] = {
-        {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
-        {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
-        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
-    };
     std::string board;
     board.reserve(2048);
     AppendFrame(board, 0);
     if (!compact) {
         board.append(unitIds);
     }
-    for (const auto& [label, text] : rows) {
+    for (const auto& [label, text] : kRows) {
         if (text == nullptr) {
             board.append(compact ? unitIds : bar);
         } else {
@@ -170,6 +175,15 @@ void DrawBoard(int mode)
         AppendReserves(board, player[giPlayerNum]);
     }
     ShowBoard(board);
+}
+
+// The rows DrawBoard fills: the two frame lines and the rows of the field,
+// then on the full board two Unit ID lines and the Reserves below a blank
+// line, a heading and a line a Power, or on the compact board their one line.
+int BoardRows(bool compact, int fullPower)
+{
+    const int field = 2 + static_cast<int>(std::size(kRows));
+    return compact ? field + 1 : field + 2 + 2 + std::min(fullPower, kMaxPower);
 }
 
 void FreeBoardMem()
