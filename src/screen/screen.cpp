@@ -363,5 +363,6 @@ int WriteScreen()
         error = OsShow(gPending);
     }
     gPending.clear();  // written, or never to be
+    gHeldFrom = 0;
     return error;
 }
