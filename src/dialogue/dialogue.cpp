@@ -47,12 +47,9 @@ int NextTypedByte()
 // Whether the source gave this read. Once it holds no more, a replay ends as
 // at the end of input, and a resumed game shows what it replayed since the
 // last board and goes on with the player.
-bool GivenBySource(Replayed given, std::string_view answer)
+bool GivenBySource(Replayed given)
 {
     if (given == Replayed::kGiven) {
-        if (gSource.echo != nullptr) {
-            PrintText(gSource.echo(answer));
-        }
         return true;
     }
     if (given == Replayed::kEnded) {
@@ -68,16 +65,22 @@ bool GivenBySource(Replayed given, std::string_view answer)
     return false;
 }
 
+// A replay on a terminal shows each answer it gives where the player typed it.
+void EchoReplayed(std::string_view answer)
+{
+    if (gSource.echo != nullptr) {
+        PrintText(gSource.echo(answer));
+    }
+}
+
 // The next key of a pause: the source's, or one the player types.
 int NextKey()
 {
     int c = 0;
-    if (gSource.replayKey != nullptr) {
-        const Replayed given = gSource.replayKey(c);
+    if (gSource.replayKey != nullptr && GivenBySource(gSource.replayKey(c))) {
         const char key = static_cast<char>(c);
-        if (GivenBySource(given, std::string_view(&key, 1))) {
-            return c;
-        }
+        EchoReplayed(std::string_view(&key, 1));
+        return c;
     }
     c = NextTypedByte();
     if (c == EOF) {
@@ -193,11 +196,9 @@ void EndOfInput()
 void ReadAnswer(char* buf)
 {
     FlushOutput();  // the question must reach a pipe before we wait
-    if (gSource.replayAnswer != nullptr) {
-        const Replayed given = gSource.replayAnswer(buf);
-        if (GivenBySource(given, buf)) {
-            return;
-        }
+    if (gSource.replayAnswer != nullptr && GivenBySource(gSource.replayAnswer(buf))) {
+        EchoReplayed(buf);
+        return;
     }
     int length = 0;
     for (int c = 0; length < 2 && c != '\n';) {
