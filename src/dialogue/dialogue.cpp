@@ -55,13 +55,10 @@ bool GivenBySource(Replayed given)
     if (given == Replayed::kEnded) {
         EndOfInput();
     }
-    gSource.replayAnswer = nullptr;
+    gSource.replayAnswer = nullptr;  // the keyboard from now on
     gSource.replayKey = nullptr;
-    if (gSource.holdsOutput) {
-        gSource.holdsOutput = false;
-        HoldScreen(false);
-        FlushOutput();
-    }
+    HoldScreen(false);
+    FlushOutput();
     return false;
 }
 
