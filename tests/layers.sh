@@ -26,6 +26,9 @@ for object in "$@"; do
   esac
   objects[$layer]+=" $object"
 done
+for layer in os screen dialogue record board rules; do
+  [ -n "${objects[$layer]:-}" ] || { echo "no object of the $layer among: $*"; exit 1; }
+done
 
 # What each layer needs and defines, read once with one nm per object; the
 # "game" is every layer but the system's. Strong definitions only: an inline
