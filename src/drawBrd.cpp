@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The board: both players' Bases, units and rows, and the human's Reserves.
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -8,42 +10,56 @@
 #include "qir.h"
 
 // The ten row texts; they live from the first draw of a game until
-// FreeBoardMem, and a draw with mode 2 prints them as they were.
+// FreeBoardMem, and a draw with mode 2 prints them as they were. Each draw
+// writes them, and the board, over the texts of the draw before, so drawing
+// a board asks the heap for nothing once the texts have their size.
 static std::string sBasesP1, sBasesP2;
 static std::string sDefP1, sDefP2;
 static std::string sAttP1, sAttP2;
 static std::string sCurDefP1, sCurDefP2;
 static std::string sCurAttP1, sCurAttP2;
+static std::string sBoard;
 
-static std::string BasesText(const PlayerInfo& p)
+// The labelled rows from Player 1's Bases down to Player 2's, and between the
+// two Attacking rows a bar (or, on the compact board, the Unit ID line).
+static constexpr std::pair<std::string_view, const std::string*> kRows[] = {
+    {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
+    {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
+    {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
+};
+
+// Appends `count` units of this Power, each followed by a space.
+static void AppendUnits(std::string& text, int power, int count)
 {
-    std::string text = " ";
-    for (int i = 0; i < p.iBases; ++i) {
-        text += "1 ";
+    const char unit[] = {static_cast<char>('0' + power), ' '};
+    for (int i = 0; i < count; ++i) {
+        text.append(unit, 2);
     }
-    return text;
 }
 
-static std::string UnitsText(const PowerCounts& counts)
+static void BasesText(std::string& text, const PlayerInfo& p)
 {
-    std::string text = " ";
+    text.assign(1, ' ');
+    AppendUnits(text, 1, p.iBases);
+}
+
+static void UnitsText(std::string& text, const PowerCounts& counts)
+{
+    text.assign(1, ' ');
     for (int power = 1; power <= kMaxPower; ++power) {
-        for (int i = 0; i < counts[power - 1]; ++i) {
-            text += static_cast<char>('0' + power);
-            text += ' ';
-        }
+        AppendUnits(text, power, counts[power - 1]);
     }
-    return text;
 }
 
 // One paired row, read against the opponent's row of the same pairing. A bar
 // stands between groups; units that fight together share one pair of bars.
-static std::string PairedRowText(const UnitNode* own, const UnitNode* opposite, bool defending)
+static void PairedRowText(std::string& text, const UnitNode* own, const UnitNode* opposite, bool defending)
 {
     if (own == nullptr) {
-        return " ";
+        text.assign(1, ' ');
+        return;
     }
-    std::string text = "|";
+    text.assign(1, '|');
     for (; own != nullptr; own = own->pNext) {
         if (own->iPower >= 1 && own->iPower <= kMaxPower) {
             text += static_cast<char>('0' + own->iPower);
@@ -59,23 +75,22 @@ static std::string PairedRowText(const UnitNode* own, const UnitNode* opposite, 
         text += newGroup ? '|' : ' ';
         opposite = nextOpposite;
     }
-    return text;
 }
 
 static void BuildTexts()
 {
     const PlayerInfo& p1 = player[0];
     const PlayerInfo& p2 = player[1];
-    sBasesP1 = BasesText(p1);
-    sBasesP2 = BasesText(p2);
-    sDefP1 = UnitsText(p1.iDef);
-    sDefP2 = UnitsText(p2.iDef);
-    sAttP1 = UnitsText(p1.iAtt);
-    sAttP2 = UnitsText(p2.iAtt);
-    sCurDefP1 = PairedRowText(p1.pDefHead, p2.pAttHead, true);
-    sCurDefP2 = PairedRowText(p2.pDefHead, p1.pAttHead, true);
-    sCurAttP1 = PairedRowText(p1.pAttHead, p2.pDefHead, false);
-    sCurAttP2 = PairedRowText(p2.pAttHead, p1.pDefHead, false);
+    BasesText(sBasesP1, p1);
+    BasesText(sBasesP2, p2);
+    UnitsText(sDefP1, p1.iDef);
+    UnitsText(sDefP2, p2.iDef);
+    UnitsText(sAttP1, p1.iAtt);
+    UnitsText(sAttP2, p2.iAtt);
+    PairedRowText(sCurDefP1, p1.pDefHead, p2.pAttHead, true);
+    PairedRowText(sCurDefP2, p2.pDefHead, p1.pAttHead, true);
+    PairedRowText(sCurAttP1, p1.pAttHead, p2.pDefHead, false);
+    PairedRowText(sCurAttP2, p2.pAttHead, p1.pDefHead, false);
 }
 
 static const char* Label(int playerIdx)
@@ -142,18 +157,13 @@ void DrawBoard(int mode)
     const bool compact = CompactBoard();
     const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
     const std::string_view bar = "          |---------------------------------------------------|\n";
-    const std::pair<std::string_view, const std::string*> rows[] = {
-        {"Bases     ", &sBasesP1},  {"Def Units ", &sDefP1}, {"Att Units ", &sAttP1},    {"Defending ", &sCurDefP1},
-        {"Attacking ", &sCurAttP1}, {"", nullptr},           {"Attacking ", &sCurAttP2}, {"Defending ", &sCurDefP2},
-        {"Att Units ", &sAttP2},    {"Def Units ", &sDefP2}, {"Bases     ", &sBasesP2},
-    };
-    std::string board;
-    board.reserve(2048);
+    std::string& board = sBoard;
+    board.clear();
     AppendFrame(board, 0);
     if (!compact) {
         board.append(unitIds);
     }
-    for (const auto& [label, text] : rows) {
+    for (const auto& [label, text] : kRows) {
         if (text == nullptr) {
             board.append(compact ? unitIds : bar);
         } else {
@@ -172,10 +182,19 @@ void DrawBoard(int mode)
     ShowBoard(board);
 }
 
+// The rows DrawBoard fills: the two frame lines and the rows of the field,
+// then on the full board two Unit ID lines and the Reserves below a blank
+// line, a heading and a line a Power, or on the compact board their one line.
+int BoardRows(bool compact, int fullPower)
+{
+    const int field = 2 + static_cast<int>(std::size(kRows));
+    return compact ? field + 1 : field + 2 + 2 + std::min(fullPower, kMaxPower);
+}
+
 void FreeBoardMem()
 {
-    for (std::string* text :
-         {&sBasesP1, &sBasesP2, &sAttP1, &sAttP2, &sCurAttP1, &sCurAttP2, &sDefP1, &sDefP2, &sCurDefP1, &sCurDefP2}) {
+    for (std::string* text : {&sBasesP1, &sBasesP2, &sAttP1, &sAttP2, &sCurAttP1, &sCurAttP2, &sDefP1, &sDefP2,
+                              &sCurDefP1, &sCurDefP2, &sBoard}) {
         std::string().swap(*text);
     }
 }

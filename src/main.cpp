@@ -21,7 +21,9 @@ int main(int argc, char* argv[])
         return 0;
     }
     SetScreenOptions(options.compact, options.noClear);
-    StartRecord(options);
+    // The answers come from one source for the whole run: the keyboard, or a
+    // record kept, resumed or replayed, as the options ask.
+    SetAnswerSource(StartRecord(options));
     std::atexit(ReleaseGame);
 
     for (;;) {

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
-// Qir: the records, the globals and every function of the game.
+// Qir: the records, the globals and every function of the game, and the
+// headers of the layers around it: the system's calls below everything, the
+// screen above them, the dialogue that the game's rules print and ask
+// through, and the record that gives the dialogue its answers.
 #pragma once
 
 #include <array>
-#include <cstdarg>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+// The system's calls (src/os), one file per system.
+#include "os/os.h"
+// The screen (src/screen): what is not yet written, the layout and the redraw.
+#include "screen/screen.h"
 
 // One entry of an Attacking or Defending row. The k-th node of a row always
 // stands in column k; iTarget names the column whose fight the unit joins.
@@ -60,43 +66,9 @@ extern int32_t giAINum;                   // the computer's index
 extern int32_t giFullPower;               // highest Power the dice give, 2 to 9
 extern char gDiffLevel;                   // 'd' for Dravik; anything else is Quelby
 
-// console.cpp: everything printed and every answer and pause goes through these.
-#if defined(__GNUC__)
-#define QIR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define QIR_PRINTF(fmt, args)
-#endif
-void Print(const char* format, ...) QIR_PRINTF(1, 2);
-void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
-void PrintText(std::string_view text);
-void FlushOutput();          // a failed write ends the program with status 1
-void HoldOutput(bool hold);  // while held, only the output since the last board is kept
-void GuardStandardStreams();
-// What clears the screen before every board, unless screens are separated.
-inline constexpr std::string_view kClearScreen = "\033[H\033[2J";
-// Where answers come from before the player types them, and who hears of
-// each one he types: the record, when a game is kept, resumed or replayed.
-// The console knows no more of it than these calls.
-struct AnswerLog {
-    bool (*replayAnswer)(char* buf) = nullptr;  // false once it gives no more answers
-    bool (*replayKey)(int& c) = nullptr;
-    void (*noteAnswer)(const char* buf, int length) = nullptr;
-    void (*noteKey)(int c) = nullptr;
-    void (*newScreen)() = nullptr;  // told before each new screen is drawn, the screen before it shown whole
-};
-void SetAnswerLog(const AnswerLog& log);
-void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
-char AskChoice(const char* allowed, const char* retry);
-bool AskYesNo();  // after a question that ends "y or n: "
-int AskReservePower(const PowerCounts& reserves);
-int AskUnitPower(const char* prompt, const PowerCounts& counts);
-bool Nameable(int col);  // some key names this column as a Unit ID
-int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
-void WaitForReturn();
-bool ViewerGoesOn();  // waits for a line from the keyboard: false for q or at the end of input
-bool NothingLeft(int count, const char* message);
-void ShowBoard(std::string_view board);  // on a new screen
-[[noreturn]] void EndOfInput();
+// The dialogue (src/dialogue): everything printed and every answer and pause
+// goes through it.
+#include "dialogue/dialogue.h"
 
 // options.cpp: the command line.
 struct Options {
@@ -117,55 +89,8 @@ Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program 
 void PrintUsage();
 void PrintVersion();
 
-// record.cpp: the record of a game's answers and dice, written, resumed or replayed.
-constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
-bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest);
-void StartRecord(const Options& options);  // a record that cannot be used ends the program with status 1
-std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
-bool ResumedGameIsOver();                  // the game ended inside the record it resumed
-
-// osPosix.cpp, osWindows.cpp or osWeb.cpp (the game in a web page), as CMake
-// chooses: the calls into the system. Nothing else in the game names a
-// system. Each returns 0 or an errno value where it can fail, unless it says
-// otherwise.
-void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard stream that cannot be used
-int OsWrite(int fd, const char* data, size_t length);
-int OsShow(std::string_view text);  // the game's output, cleared as the console needs
-int OsReadByte(int& error);         // the next byte typed, or EOF at the end of input or on an error
-bool OsIsTerminal(int fd);          // a terminal (a console) shows what is written to fd, or echoes what is typed
-// Whether fd is a terminal, and the rows and columns of the window it shows,
-// or 0 when it shows none or cannot tell.
-bool OsScreenSize(int fd, int& rows, int& columns);
-void OsSleep(int milliseconds);
-// The record's file is opened once and then used through its descriptor.
-enum class RecordUse {
-    kCreate,    // a new file, read and appended to (--record); its folder is synced too
-    kContinue,  // a record that exists, read, cut and appended to (--resume)
-    kShow,      // a record that is only read (--replay)
-};
-constexpr int kNotAFile = -1;  // what OsOpenRecord returns for a pipe or a device: it is not read
-int OsOpenRecord(const char* path, RecordUse use, int& fd);  // a regular file only; fd is -1 on failure
-// An exclusive lock held until the program ends, which takes no lock from a
-// reader; EAGAIN when another program holds it, ENOLCK where the file system
-// cannot lock.
-int OsLockRecord(int fd);
-// One read of at most size bytes, on from where the last one ended; got is 0
-// at the end of the file.
-int OsReadRecord(int fd, char* buffer, size_t size, size_t& got);
-int OsCutRecord(int fd, long long length);
-int OsSyncRecord(int fd);  // what was written is on the disk when it returns 0
-void OsCloseRecord(int fd);
-
-// screen.cpp: the screen the output lands on. The console hands it what it
-// prints and what the player types; it lays the text out, clears the screen
-// or separates one from the next, and keeps the compact board in view.
-void SetScreenOptions(bool compact, bool noClear);  // at the start: nothing is on the screen yet
-bool CompactBoard();                                // whether the next board is compact: reads the terminal's size
-void ForgetBoard();                                 // a new game: no board is in view until its first
-void StartScreen(std::string& out, std::string_view board);
-void ScreenPrint(std::string& out, std::string_view text);
-void ScreenEcho(std::string_view typed);  // what a read from the player returned
-void FitScreen(std::string& out);         // before out is written: draws the board again when it would scroll away
+// The record (src/record): a game's answers and dice, kept, resumed or replayed.
+#include "record/record.h"
 
 // setup.cpp
 const char* OpponentName();
@@ -222,6 +147,7 @@ constexpr int kRedrawBoard = 1;   // after a change: the row texts are made anew
 constexpr int kReprintBoard = 2;  // after the dice: the row texts are printed as they were
 void DrawBoard(int mode);
 void FreeBoardMem();
+int BoardRows(bool compact, int fullPower);  // the rows a board of this maximum Power takes
 
 // playOrder.cpp
 int PlayPhases(int round);

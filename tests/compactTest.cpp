@@ -4,6 +4,8 @@
 // a line instead of cleared. On a terminal the same is played through a
 // pseudo-terminal (tests/terminal); here the layout is asked for with
 // --compact and a size from COLUMNS and LINES.
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "support.h"
@@ -170,6 +172,60 @@ TEST_F(CompactTest, BoardIsDrawnAgainBeforeItWouldScrollAway)
         PrintText(std::string(9, '\n') + "Nine rows down: ");
     });
     EXPECT_EQ(fits, board + std::string(9, '\n') + "Nine rows down: ");
+}
+
+// The screen chooses its layout from the rows the board code says a board
+// takes: they must be the rows DrawBoard fills, at every maximum Power.
+TEST_F(CompactTest, BoardRowsAreTheLinesOfEveryBoard)
+{
+    for (const bool compact : {false, true}) {
+        Screen(80, 24, compact);
+        for (int power = 2; power <= kMaxPower; ++power) {
+            NewGame(0, power, 'q');
+            const std::string board = RunWithInput("", [] { DrawBoard(kNewBoard); });
+            EXPECT_EQ(std::count(board.begin(), board.end(), '\n'), BoardRows(compact, power))
+                << (compact ? "compact, Power " : "full, Power ") << power;
+        }
+    }
+}
+
+// While a resumed game replays, the screen keeps of what came below its
+// board no more than any screen shows: whole lines up to the last, under
+// the board, and in the compact layout the board drawn again above the last
+// rows once it is let go.
+TEST_F(CompactTest, AHeldScreenKeepsOnlyWhatAScreenShows)
+{
+    constexpr int kLines = 200000;  // 21 characters each: four times what is kept
+    auto line = [](int i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "Refused answer %06d\n", i);
+        return std::string(text);
+    };
+    for (const bool compact : {false, true}) {
+        SCOPED_TRACE(compact ? "compact" : "full");
+        Screen(80, 24, compact);
+        NewGame(0, 4, 'd');
+        const std::string board = RunWithInput("", [] { DrawBoard(kNewBoard); });
+        const std::string shown = RunWithInput("", [&] {
+            HoldScreen(true);
+            PrintText("Shown before the last board: never written\n");
+            DrawBoard(kReprintBoard);
+            for (int i = 0; i < kLines; ++i) {
+                PrintText(line(i));
+            }
+            HoldScreen(false);
+        });
+        ASSERT_TRUE(shown.starts_with(board + "Refused answer ")) << shown.substr(0, 200);
+        const int first = std::stoi(shown.substr(board.size() + 15, 6));
+        std::string kept = board;
+        for (int i = first; i < kLines; ++i) {
+            kept += line(i);
+        }
+        EXPECT_GE(kept.size() - board.size(), size_t{1} << 20);
+        EXPECT_LE(kept.size() - board.size(), size_t{2} << 20);
+        EXPECT_EQ(shown.substr(0, kept.size()), kept);
+        EXPECT_EQ(shown.substr(kept.size()), compact ? board + kept.substr(kept.size() - 9 * line(0).size()) : "");
+    }
 }
 
 // Without clearing, an empty line of its own stands above each board.

@@ -268,6 +268,43 @@ TEST_F(RecordFile, ARecordBeyondItsBoundsIsRefusedBeforeItIsUsed)
     }
 }
 
+// A resumed game shows what it replayed from its last board on: of a
+// record's largest run of refused answers it keeps no more than any screen
+// shows, the board above them included, and its memory stays small.
+TEST_F(RecordFile, AResumeOfAMillionRefusedAnswersHoldsOnlyWhatItsScreenShows)
+{
+    constexpr size_t kLargest = 16 << 20;
+    const std::string retry = "You did not type a y or n.  Please try again: ";
+    const std::string toTheBoard = "answer n\\n\nanswer 1\\n\nanswer 2\\n\nanswer d\\n\ndice 5\nkey \\n\n";
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"", {}}, {"", {"--compact"}}, {toTheBoard, {}}, {toTheBoard, {"--compact"}}};
+    const std::string record = File("refused");
+    for (const auto& [before, options] : cases) {
+        SCOPED_TRACE((before.empty() ? "at the first question" : "below the board") +
+                     (options.empty() ? std::string() : ", compact"));
+        std::string content = kHeader + before;
+        content.reserve(kLargest);
+        while (content.size() + 9 <= kLargest) {
+            content += "answer z\n";
+        }
+        WriteFile(record, content);
+        std::vector<std::string> command = {QIR_EXE, "--resume", record};
+        command.insert(command.end(), options.begin(), options.end());
+        GameProcess resume(command, {});
+        ASSERT_EQ(resume.Finish(60000), 0) << resume.Report();
+        const std::string& shown = resume.Output();
+        // The last retry, and the end of input's newline, kept; the compact
+        // layout then draws the board again, as it would after any run of them.
+        EXPECT_NE(shown.find(retry + "\n"), std::string::npos) << LastLines(shown, 2);
+        EXPECT_GT(shown.size(), size_t{1} << 20);
+        EXPECT_LT(shown.size(), (size_t{2} << 20) + 4096);
+        EXPECT_EQ(shown.starts_with(kClear + "          |---"), !before.empty()) << shown.substr(0, 80);
+        if (!kSanitizedBuild) {
+            EXPECT_LT(resume.PeakKilobytes(), 100 * 1000) << "peak memory";
+        }
+    }
+}
+
 TEST_F(RecordFile, NothingQuotedFromARecordReachesTheTerminalRaw)
 {
     const std::string osc = "\x1b]0;PWNED\x07\x1b[2J";  // sets the terminal's title, clears the screen

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Qir's web page: the game (qir.js, the same sources as on a terminal, built
 // to WebAssembly) runs beside a terminal emulator (xterm.js). This file is
-// the page's half of src/osWeb.cpp and what a terminal and its shell give a
+// the page's half of src/os/osWeb.cpp and what a terminal and its shell give a
 // player elsewhere: the line editing and echo of typed answers, the clear
 // screen, a record of every game kept in the browser's storage, one tab at a
 // time per game, and the choice of what to play.
@@ -11,7 +11,7 @@
     const kRecordKey = 'qir:record:';    // + a record's name: the record's text
     const kFinishedKey = 'qir:ended:';   // + a record's name: that game came to its end
     const kFinishedGamesKept = 10;        // older finished games make way for new ones
-    const kNothingTyped = -2;             // src/osWeb.cpp's PageTakeByte: nothing typed yet
+    const kNothingTyped = -2;             // src/os/osWeb.cpp's PageTakeByte: nothing typed yet
     const kEndOfInput = -1;               // and EOF
     const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
 
@@ -74,7 +74,7 @@
         return g;
     }
 
-    // What src/osWeb.cpp calls for game g.
+    // What src/os/osWeb.cpp calls for game g.
     function pageCalls(g) {
         return {
             show(bytes) {

@@ -13,7 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "qir.h"
+#include "os.h"
 
 namespace {
 

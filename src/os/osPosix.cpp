@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "qir.h"
+#include "os.h"
 
 void OsSetUpStreams(int& inputError, int& outputError)
 {

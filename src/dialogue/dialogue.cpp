@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The console: everything the game prints and every answer it reads goes
+// The dialogue: everything the game prints and every answer it reads goes
 // through here, so the end of input and a failed terminal are each handled in
-// one place. A kept game's record hears of every answer through AnswerLog.
+// one place. What it prints goes on to the screen; the answers come from the
+// keyboard, or first from the answer source chosen at the start.
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -13,15 +14,11 @@
 
 namespace {
 
-std::string gHeld;      // printed since the last write to the terminal
-bool gHolding = false;  // a resumed game is being replayed: show nothing yet
-int gOutputError = 0;   // why the output cannot be written, once known
-int gInputError = 0;    // why the answers cannot be read, once known
-AnswerLog gLog;         // the record that gives or keeps the answers, if any
+int gInputError = 0;   // why the answers cannot be read, once known
+AnswerSource gSource;  // where the answers come from before the player types them
 
 [[noreturn]] void OutputFailed(int error)
 {
-    gHeld.clear();  // nothing more can be written; the exit must not try again
     std::fprintf(stderr, "qir: cannot write the game's output: %s\n", std::strerror(error));
     std::exit(1);
 }
@@ -31,14 +28,6 @@ AnswerLog gLog;         // the record that gives or keeps the answers, if any
     FlushOutput();
     std::fprintf(stderr, "qir: cannot read the player's answers: %s\n", std::strerror(error));
     std::exit(1);
-}
-
-// Writes `length` bytes to the standard output, or ends the program.
-void WriteOut(const char* data, size_t length)
-{
-    if (const int error = OsShow(std::string_view(data, length)); error != 0) {
-        OutputFailed(error);
-    }
 }
 
 // The next byte the player typed, or EOF at the end of input. A read error
@@ -55,6 +44,81 @@ int NextTypedByte()
     return c;
 }
 
+// Whether the source gave this read. Once it holds no more, a replay ends as
+// at the end of input, and a resumed game shows what it replayed since the
+// last board and goes on with the player.
+bool GivenBySource(Replayed given)
+{
+    if (given == Replayed::kGiven) {
+        return true;
+    }
+    if (given == Replayed::kEnded) {
+        EndOfInput();
+    }
+    gSource.replayAnswer = nullptr;  // the keyboard from now on
+    gSource.replayKey = nullptr;
+    HoldScreen(false);
+    FlushOutput();
+    return false;
+}
+
+// A replay on a terminal shows each answer it gives where the player typed it.
+void EchoReplayed(std::string_view answer)
+{
+    if (gSource.echo != nullptr) {
+        PrintText(gSource.echo(answer));
+    }
+}
+
+// The next key of a pause: the source's, or one the player types.
+int NextKey()
+{
+    int c = 0;
+    if (gSource.replayKey != nullptr && GivenBySource(gSource.replayKey(c))) {
+        const char key = static_cast<char>(c);
+        EchoReplayed(std::string_view(&key, 1));
+        return c;
+    }
+    c = NextTypedByte();
+    if (c == EOF) {
+        EndOfInput();
+    }
+    const char key = static_cast<char>(c);
+    ScreenEcho(std::string_view(&key, 1));
+    if (gSource.noteKey != nullptr) {
+        gSource.noteKey(c);
+    }
+    return c;
+}
+
+// The viewer of a replay goes on with Return, or stops it with q and Return.
+// His keys come through the one reader, as the player's do.
+bool ViewerGoesOn()
+{
+    FlushOutput();
+    const int first = NextTypedByte();
+    for (int c = first; c != '\n'; c = NextTypedByte()) {
+        if (c == EOF) {
+            return false;
+        }
+    }
+    return first != 'q' && first != 'Q';
+}
+
+// Between two screens of a replay: the viewer's Return, or a pause, with the
+// screen before shown whole.
+void PauseBeforeScreen()
+{
+    if (gSource.screenPause == kViewerPaces) {
+        if (!ViewerGoesOn()) {
+            EndOfInput();
+        }
+        return;
+    }
+    FlushOutput();
+    OsSleep(gSource.screenPause);
+}
+
 }  // namespace
 
 void BrokenRule(const char* rule, const char* file, int line)
@@ -65,12 +129,15 @@ void BrokenRule(const char* rule, const char* file, int line)
 
 void GuardStandardStreams()
 {
-    OsSetUpStreams(gInputError, gOutputError);
+    int outputError = 0;
+    OsSetUpStreams(gInputError, outputError);
+    SetOutputError(outputError);
 }
 
-void SetAnswerLog(const AnswerLog& log)
+void SetAnswerSource(const AnswerSource& source)
 {
-    gLog = log;
+    gSource = source;
+    HoldScreen(source.holdsOutput);
 }
 
 void VPrint(const char* format, std::va_list args)
@@ -100,27 +167,16 @@ void Print(const char* format, ...)
 
 void PrintText(std::string_view text)
 {
-    ScreenPrint(gHeld, text);
+    ScreenPrint(text);
 }
 
 // Everything printed since the last read leaves in one write, so a pipe sees
 // each question whole before the game waits for its answer.
 void FlushOutput()
 {
-    if (gHolding) {
-        return;
+    if (const int error = WriteScreen(); error != 0) {
+        OutputFailed(error);
     }
-    if (gOutputError != 0) {
-        OutputFailed(gOutputError);
-    }
-    FitScreen(gHeld);
-    WriteOut(gHeld.data(), gHeld.size());
-    gHeld.clear();
-}
-
-void HoldOutput(bool hold)
-{
-    gHolding = hold;
 }
 
 // Once no further line can be read the game can never go on: end quietly
@@ -137,7 +193,8 @@ void EndOfInput()
 void ReadAnswer(char* buf)
 {
     FlushOutput();  // the question must reach a pipe before we wait
-    if (gLog.replayAnswer != nullptr && gLog.replayAnswer(buf)) {
+    if (gSource.replayAnswer != nullptr && GivenBySource(gSource.replayAnswer(buf))) {
+        EchoReplayed(buf);
         return;
     }
     int length = 0;
@@ -153,8 +210,8 @@ void ReadAnswer(char* buf)
     }
     buf[length] = '\0';
     ScreenEcho(std::string_view(buf, static_cast<size_t>(length)));
-    if (gLog.noteAnswer != nullptr) {
-        gLog.noteAnswer(buf, length);
+    if (gSource.noteAnswer != nullptr) {
+        gSource.noteAnswer(buf, length);
     }
 }
 
@@ -250,48 +307,18 @@ void WaitForReturn()
 {
     for (;;) {
         FlushOutput();
-        int c = 0;
-        if (gLog.replayKey == nullptr || !gLog.replayKey(c)) {
-            c = NextTypedByte();
-            if (c == EOF) {
-                EndOfInput();
-            }
-            const char key = static_cast<char>(c);
-            ScreenEcho(std::string_view(&key, 1));
-            if (gLog.noteKey != nullptr) {
-                gLog.noteKey(c);
-            }
-        }
-        if (c == '\n' || c == '\r') {
+        if (const int c = NextKey(); c == '\n' || c == '\r') {
             return;
         }
     }
 }
 
-// The viewer of a replay goes on with Return, or stops it with q and Return.
-// His keys come through the one reader, as the player's do.
-bool ViewerGoesOn()
-{
-    FlushOutput();
-    const int first = NextTypedByte();
-    for (int c = first; c != '\n'; c = NextTypedByte()) {
-        if (c == EOF) {
-            return false;
-        }
-    }
-    return first != 'q' && first != 'Q';
-}
-
-// Every board starts a new screen. A resumed game shows the replayed output
-// only from the last board on, so what came before is let go; a replay that
-// is watched shows each screen whole before the next begins.
+// Every board starts a new screen; a replay that is watched shows each
+// screen whole before the next begins.
 void ShowBoard(std::string_view board)
 {
-    if (gHolding) {
-        gHeld.clear();
-    } else if (gLog.newScreen != nullptr) {
-        FlushOutput();
-        gLog.newScreen();
+    if (gSource.screenPause != kNoPause) {
+        PauseBeforeScreen();
     }
-    StartScreen(gHeld, board);
+    StartScreen(board);
 }

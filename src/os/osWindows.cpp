@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include "qir.h"
+#include "os.h"
 
 namespace {
 

@@ -29,13 +29,12 @@ constexpr size_t kLargestRecord = 16 << 20;
 constexpr size_t kLongestLine = 256;
 constexpr size_t kLongestQuote = 60;  // of a record's text in a message
 constexpr int kWatchingPause = 1000;  // milliseconds per screen of a replay that nobody paces
-constexpr int kViewerPaces = -1;      // the replay waits for the viewer's Return at each screen
 
 enum class Mode {
     kLive,       // answers come from the player, nothing is recorded
     kRecording,  // answers come from the player and are appended to the record
-    kResuming,   // answers come from the record, output is held back
-    kReplaying,  // answers come from the record, output is shown
+    kResuming,   // answers come from the record, then from the player
+    kReplaying,  // answers come from the record alone
 };
 
 // One line of the record that the game takes: a seeding of the dice or what
@@ -57,9 +56,6 @@ long long gWholeLength = -1;  // the file's length without a cut last line
 bool gSeeded = false;         // --seed was given, here or in the record
 std::uint32_t gSeed = 0;
 std::uint32_t gSeedings = 0;  // how often the dice were seeded in this process
-bool gHoldingOutput = false;  // a resumed game shows nothing until the player's turn
-bool gEchoAnswers = false;    // a replay on a terminal shows each answer where it was typed
-int gPause = 0;               // milliseconds before each new screen of a replay, or kViewerPaces
 
 const char* KindName(char kind)
 {
@@ -337,11 +333,9 @@ void ContinueRecording()
 }
 
 // The next entry, which must be of the kind the game asks for; null once the
-// record has nothing more to give. At that point a replay that needs a read
-// ends as at the end of input, and a resumed game goes on with the player:
-// what it replayed since the last clear of the screen is shown, and what he
-// answers is appended.
-const Entry* NextEntry(char kind, const char* asked, bool isRead)
+// record has nothing more to give. From then on a resumed game goes on with
+// the player, and what he answers is appended.
+const Entry* NextEntry(char kind, const char* asked)
 {
     if (gNext < gEntries.size()) {
         const Entry& entry = gEntries[gNext++];
@@ -349,44 +343,47 @@ const Entry* NextEntry(char kind, const char* asked, bool isRead)
             RecordError(entry.line, std::string("the game asks for ") + asked + " here, not for the record's " +
                                         KindName(entry.kind));
         }
-        if (gEchoAnswers && kind != 'd') {
-            PrintText(Escaped(std::string_view(entry.chars.data(), entry.length), " \\\n"));
-        }
         return &entry;
     }
     if (gMode == Mode::kResuming) {
         ContinueRecording();
     }
-    if (isRead && gMode == Mode::kReplaying) {
-        EndOfInput();
-    }
-    if (isRead && gHoldingOutput) {
-        gHoldingOutput = false;
-        HoldOutput(false);
-        FlushOutput();
-    }
     return nullptr;
 }
 
-bool ReplayAnswer(char* buf)
+// What the record gives for a read it holds no entry for: a replay has
+// nothing more to show, a resumed game is the player's from here.
+Replayed NothingMore()
 {
-    const Entry* entry = NextEntry('a', "an answer", true);
+    return gMode == Mode::kReplaying ? Replayed::kEnded : Replayed::kPlayersTurn;
+}
+
+Replayed ReplayAnswer(char* buf)
+{
+    const Entry* entry = NextEntry('a', "an answer");
     if (entry == nullptr) {
-        return false;
+        return NothingMore();
     }
     std::memcpy(buf, entry->chars.data(), entry->length);
     buf[entry->length] = '\0';
-    return true;
+    return Replayed::kGiven;
 }
 
-bool ReplayKey(int& c)
+Replayed ReplayKey(int& c)
 {
-    const Entry* entry = NextEntry('k', "a key", true);
+    const Entry* entry = NextEntry('k', "a key");
     if (entry == nullptr) {
-        return false;
+        return NothingMore();
     }
     c = static_cast<unsigned char>(entry->chars[0]);
-    return true;
+    return Replayed::kGiven;
+}
+
+// A replayed answer as a replay on a terminal shows it: escaped, as
+// everything a record holds, with its Return as it was typed.
+std::string EchoedAnswer(std::string_view answer)
+{
+    return Escaped(answer, " \\\n");
 }
 
 void NoteAnswer(const char* buf, int length)
@@ -404,35 +401,24 @@ void NoteKey(int c)
     }
 }
 
-// Between two screens of a replay: the viewer's Return, or a pause.
-void NextScreen()
-{
-    if (gPause != kViewerPaces) {
-        OsSleep(gPause);
-    } else if (!ViewerGoesOn()) {
-        EndOfInput();
-    }
-}
-
 // On a terminal a replay is for watching: each answer shows where the player
-// typed it (the answers were escaped on their way, as everything a record
-// holds), and each new screen waits for the viewer's Return, or plays on after
-// a pause when no keyboard is there or --delay sets the pace. To a pipe or a
-// file it shows exactly what the game showed, at --delay's pace if given.
-void PaceReplay(const Options& options, AnswerLog& log)
+// typed it, and each new screen waits for the viewer's Return, or plays on
+// after a pause when no keyboard is there or --delay sets the pace. To a pipe
+// or a file it shows exactly what the game showed, at --delay's pace if given.
+void PaceReplay(const Options& options, AnswerSource& source)
 {
-    gEchoAnswers = OsIsTerminal(1);
+    const bool watched = OsIsTerminal(1);
+    source.echo = watched ? EchoedAnswer : nullptr;
     if (options.delay) {
-        gPause = *options.delay;
-    } else if (!gEchoAnswers) {
+        source.screenPause = *options.delay;
+    } else if (!watched) {
         return;
     } else if (OsIsTerminal(0)) {
-        gPause = kViewerPaces;
+        source.screenPause = kViewerPaces;
         std::fprintf(stderr, "qir: Return shows the next screen of the replay; q and Return stops it\n");
     } else {
-        gPause = kWatchingPause;
+        source.screenPause = kWatchingPause;
     }
-    log.newScreen = NextScreen;
 }
 
 }  // namespace
@@ -453,9 +439,9 @@ bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest)
     return value <= highest;
 }
 
-void StartRecord(const Options& options)
+AnswerSource StartRecord(const Options& options)
 {
-    AnswerLog log{ReplayAnswer, ReplayKey, NoteAnswer, NoteKey};
+    AnswerSource source;
     gSeeded = options.seeded;
     gSeed = options.seed;
     if (options.resume || options.replay) {
@@ -466,11 +452,12 @@ void StartRecord(const Options& options)
         if (!resuming) {
             OsCloseRecord(gFile);
             gFile = -1;
-            PaceReplay(options, log);
+            PaceReplay(options, source);
         }
         gMode = resuming ? Mode::kResuming : Mode::kReplaying;
-        gHoldingOutput = resuming;
-        HoldOutput(resuming);
+        source.replayAnswer = ReplayAnswer;
+        source.replayKey = ReplayKey;
+        source.holdsOutput = resuming;
     } else if (options.record) {
         gPath = *options.record;
         OpenRecord(RecordUse::kCreate);
@@ -481,13 +468,17 @@ void StartRecord(const Options& options)
         }
         Append(header);
     }
-    SetAnswerLog(log);
+    if (gMode == Mode::kRecording || gMode == Mode::kResuming) {
+        source.noteAnswer = NoteAnswer;
+        source.noteKey = NoteKey;
+    }
+    return source;
 }
 
 std::uint32_t DiceSeed()
 {
     std::uint32_t seed = 0;
-    if (const Entry* entry = NextEntry('d', "the dice", false)) {
+    if (const Entry* entry = NextEntry('d', "the dice")) {
         seed = entry->seed;
     } else {
         // The k-th seeding of a seeded game uses the seed plus k.
@@ -509,8 +500,8 @@ bool ResumedGameIsOver()
                      unused == 1 ? "" : "s", unused == 1 ? "was" : "were");
         gNext = gEntries.size();
     }
-    if (!gHoldingOutput) {
-        return false;
+    if (gMode != Mode::kResuming) {
+        return false;  // nothing was resumed, or the player answered after the record
     }
     std::fprintf(stderr, "qir: the game recorded in %s is over; there is nothing to resume\n", gPath.c_str());
     return true;

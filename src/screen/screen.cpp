@@ -4,7 +4,9 @@
 // board is drawn again whenever what came since would push it off the top:
 // the board and the question are always in view together. A screen starts
 // on a cleared terminal; on a dumb terminal, and with --no-clear, the old
-// screens stay and an empty line separates them.
+// screens stay and an empty line separates them. What the game prints waits
+// here until the dialogue has it written, before each read, so a pipe sees
+// each question whole before the game waits for its answer.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -15,9 +17,7 @@
 namespace {
 
 constexpr size_t kNone = std::string::npos;
-// The full board needs 31 + P rows: its fifteen lines, a blank line, the
-// Reserves' heading and P lines, and fourteen rows of dialogue.
-constexpr int kFullLayoutRows = 31;
+constexpr int kDialogueRows = 14;    // what the full layout needs below its board
 constexpr int kLowestFullPower = 2;  // what a game's layout is chosen for before its maximum Power is known
 constexpr int kDefaultRows = 24;     // what --compact lays out for when the size is not known
 constexpr int kDefaultColumns = 80;
@@ -27,15 +27,23 @@ constexpr std::string_view kSeparator = "\n";  // the line between two screens t
 // but a redraw starts below the game's own line ends where it can.
 constexpr char kSoftBreak = '\v';
 constexpr const char* kRowEnds = "\n\v";
+// What a resumed game keeps of the dialogue it replays below its last board:
+// more than a screen of a thousand rows of a thousand columns shows.
+constexpr size_t kLargestHeld = 1 << 20;
 
 bool gCompactAsked = false;  // --compact
-bool gNoClear = false;       // --no-clear
 bool gEcho = false;          // the answers are typed on a terminal, which shows them as they are typed
+bool gTerminal = false;      // the output goes to a terminal, whose size is read before every board
 bool gCompact = false;       // the compact layout is in use
 bool gSeparate = false;      // a new screen is separated from the old one, not cleared
 int gRows = kDefaultRows;
 int gColumns = kDefaultColumns;
 bool gAtLineStart = true;  // the screen's cursor stands at the start of a row
+
+std::string gPending;  // printed since the last write, laid out as it will be written
+int gOutputError = 0;  // why the output cannot be written, once known
+bool gHeld = false;    // a resumed game is being replayed: show nothing yet
+size_t gHeldFrom = 0;  // where the dialogue below the last board starts in gPending
 
 // In the compact layout, what the screen shows: the board, and what came
 // below it since, the echo of typed answers included.
@@ -57,17 +65,18 @@ int SizeFromEnvironment(const char* name, int fallback)
     return *text != '\0' && *end == '\0' && value > 0 && value <= kLargestSize ? static_cast<int>(value) : fallback;
 }
 
-// Reads the terminal's size and chooses the layout for a game of this
-// maximum Power. Only the compact layout needs the size.
+// Reads the terminal's size, which a player may change at any time, and
+// chooses the layout for a game of this maximum Power. Only the compact
+// layout needs the size.
 void ReadScreen(int fullPower)
 {
     int rows = 0;
     int columns = 0;
-    const bool terminal = OsScreenSize(1, rows, columns);
+    if (gTerminal) {
+        OsScreenSize(1, rows, columns);
+    }
     const bool known = rows > 0 && columns > 0;
-    const char* term = terminal ? std::getenv("TERM") : nullptr;
-    gSeparate = gNoClear || (term != nullptr && std::strcmp(term, "dumb") == 0);
-    gCompact = gCompactAsked || (terminal && known && rows < kFullLayoutRows + fullPower);
+    gCompact = gCompactAsked || (gTerminal && known && rows < BoardRows(false, fullPower) + kDialogueRows);
     if (gCompact && !known) {
         rows = SizeFromEnvironment("LINES", kDefaultRows);
         columns = SizeFromEnvironment("COLUMNS", kDefaultColumns);
@@ -102,12 +111,13 @@ size_t LineStart(size_t end)
     return newline == kNone ? 0 : newline + 1;
 }
 
-// Appends the dialogue from `from` on as the terminal gets it.
-void AppendDialogue(std::string& out, size_t from)
+// Appends the dialogue from `from` on to what is to be written, as the
+// terminal gets it.
+void AppendDialogue(size_t from)
 {
-    const size_t at = out.size();
-    out.append(gDialogue, from);
-    std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), kSoftBreak, '\n');
+    const size_t at = gPending.size();
+    gPending.append(gDialogue, from);
+    std::replace(gPending.begin() + static_cast<std::ptrdiff_t>(at), gPending.end(), kSoftBreak, '\n');
 }
 
 // Breaks every row from the one holding `from` that is wider than the screen
@@ -176,20 +186,90 @@ std::string Echoed(std::string_view typed, size_t column)
     return shown;
 }
 
+// Before a write: the board is drawn again when what came below it since the
+// last write would push it off the top.
+void FitScreen()
+{
+    if (gCompact && !gBoard.empty()) {
+        const int boardRows = RowsOf(gBoard, false);
+        // The question's last row and as many rows before it as fit below the
+        // board, from the start of one of the game's own lines where one fits.
+        size_t start = LineStart(gDialogue.size());
+        int rows = RowsOf(gDialogue.size() - start);
+        if (boardRows + RowsOf(gDialogue, true) > gRows && boardRows + rows <= gRows) {
+            auto ownLine = [](size_t at) { return at == 0 || gDialogue[at - 1] == '\n'; };
+            size_t lineStart = ownLine(start) ? start : kNone;
+            while (start > 0) {
+                const size_t previous = LineStart(start - 1);
+                rows += RowsOf(start - 1 - previous);
+                if (boardRows + rows > gRows) {
+                    break;
+                }
+                start = previous;
+                lineStart = ownLine(start) ? start : lineStart;
+            }
+            lineStart = lineStart != kNone ? lineStart : start;
+            gDialogue.erase(0, lineStart);
+            gPending += Clearing();
+            gPending += gBoard;
+            AppendDialogue(0);
+            gEchoAt = kNone;  // the rest of a line being read was shown on the old screen
+        }
+    } else if (gBoard.empty() && !gDialogue.empty()) {
+        gDialogue.erase(0, LineStart(gDialogue.size()));  // only the current row matters
+        gEchoAt = kNone;
+    }
+    gUnflushed = gDialogue.size();
+}
+
+// While held, the dialogue below the last board is let go from its start once
+// it is twice what any screen shows, down to the last line start that keeps
+// that much, so a record of a million refused answers takes no more memory
+// than its screen. In the compact layout the output ends with the unwritten
+// part of gDialogue, and both lose the same characters.
+void DropWhatScrolledAway()
+{
+    const size_t from = gCompact ? gPending.size() - (gDialogue.size() - gUnflushed) : gHeldFrom;
+    if (gPending.size() - from <= 2 * kLargestHeld) {
+        return;
+    }
+    const size_t keepFrom = gPending.size() - kLargestHeld;
+    const size_t lineEnd = gPending.find('\n', keepFrom);
+    const size_t dropped = (lineEnd == kNone || lineEnd + 1 == gPending.size() ? keepFrom : lineEnd + 1) - from;
+    gPending.erase(from, dropped);
+    if (gCompact) {
+        gDialogue.erase(gUnflushed, dropped);
+        gEchoAt = kNone;
+    }
+}
+
 }  // namespace
 
 void SetScreenOptions(bool compact, bool noClear)
 {
     gCompactAsked = compact;
-    gNoClear = noClear;
     gEcho = OsIsTerminal(0);
+    // Whether the output goes to a terminal cannot change while the game runs.
+    int rows = 0;
+    int columns = 0;
+    gTerminal = OsScreenSize(1, rows, columns);
+    const char* term = gTerminal ? std::getenv("TERM") : nullptr;
+    gSeparate = noClear || (term != nullptr && std::strcmp(term, "dumb") == 0);
     gAtLineStart = true;
     gBoard.clear();
     gDialogue.clear();
     gUnflushed = 0;
     gEchoAt = kNone;
     gLineOpen = false;
+    gPending.clear();
+    gHeld = false;
+    gHeldFrom = 0;
     ReadScreen(kLowestFullPower);
+}
+
+void SetOutputError(int error)
+{
+    gOutputError = error;
 }
 
 bool CompactBoard()
@@ -204,10 +284,14 @@ void ForgetBoard()
     ReadScreen(kLowestFullPower);
 }
 
-void StartScreen(std::string& out, std::string_view board)
+void StartScreen(std::string_view board)
 {
-    out += Clearing();
-    out += board;
+    if (gHeld) {
+        gPending.clear();  // a resumed game shows what it replayed from its last board on
+    }
+    gPending += Clearing();
+    gPending += board;
+    gHeldFrom = gPending.size();
     gAtLineStart = true;
     gBoard = gCompact ? board : std::string_view();
     gDialogue.clear();
@@ -215,23 +299,26 @@ void StartScreen(std::string& out, std::string_view board)
     gEchoAt = kNone;
 }
 
-void ScreenPrint(std::string& out, std::string_view text)
+void ScreenPrint(std::string_view text)
 {
     if (text.empty()) {
         return;
     }
     if (!gCompact) {
-        out += text;
+        gPending += text;
         gAtLineStart = text.back() == '\n';
-        return;
+    } else {
+        const size_t from = gDialogue.size();
+        gDialogue += text;
+        // What is to be written ends with the unwritten part of the dialogue as it stood.
+        const size_t changed = BreakRows(from);
+        gPending.erase(gPending.size() - (from - changed));
+        AppendDialogue(changed);
+        gAtLineStart = gDialogue.back() == '\n' || gDialogue.back() == kSoftBreak;
     }
-    const size_t from = gDialogue.size();
-    gDialogue += text;
-    // The output ends with the unwritten part of the dialogue as it stood.
-    const size_t changed = BreakRows(from);
-    out.erase(out.size() - (from - changed));
-    AppendDialogue(out, changed);
-    gAtLineStart = gDialogue.back() == '\n' || gDialogue.back() == kSoftBreak;
+    if (gHeld) {
+        DropWhatScrolledAway();
+    }
 }
 
 void ScreenEcho(std::string_view typed)
@@ -260,36 +347,22 @@ void ScreenEcho(std::string_view typed)
     gLineOpen = !lineEnds;
 }
 
-void FitScreen(std::string& out)
+void HoldScreen(bool hold)
 {
-    if (gCompact && !gBoard.empty()) {
-        const int boardRows = RowsOf(gBoard, false);
-        // The question's last row and as many rows before it as fit below the
-        // board, from the start of one of the game's own lines where one fits.
-        size_t start = LineStart(gDialogue.size());
-        int rows = RowsOf(gDialogue.size() - start);
-        if (boardRows + RowsOf(gDialogue, true) > gRows && boardRows + rows <= gRows) {
-            auto ownLine = [](size_t at) { return at == 0 || gDialogue[at - 1] == '\n'; };
-            size_t lineStart = ownLine(start) ? start : kNone;
-            while (start > 0) {
-                const size_t previous = LineStart(start - 1);
-                rows += RowsOf(start - 1 - previous);
-                if (boardRows + rows > gRows) {
-                    break;
-                }
-                start = previous;
-                lineStart = ownLine(start) ? start : lineStart;
-            }
-            lineStart = lineStart != kNone ? lineStart : start;
-            gDialogue.erase(0, lineStart);
-            out += Clearing();
-            out += gBoard;
-            AppendDialogue(out, 0);
-            gEchoAt = kNone;  // the rest of a line being read was shown on the old screen
-        }
-    } else if (gBoard.empty() && !gDialogue.empty()) {
-        gDialogue.erase(0, LineStart(gDialogue.size()));  // only the current row matters
-        gEchoAt = kNone;
+    gHeld = hold;
+}
+
+int WriteScreen()
+{
+    if (gHeld) {
+        return 0;
     }
-    gUnflushed = gDialogue.size();
+    int error = gOutputError;
+    if (error == 0) {
+        FitScreen();
+        error = OsShow(gPending);
+    }
+    gPending.clear();  // written, or never to be
+    gHeldFrom = 0;
+    return error;
 }

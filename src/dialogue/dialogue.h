@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+// The dialogue: everything the game prints and every answer and pause goes
+// through these, and on to the screen. qir.h includes this where the records
+// it names (PowerCounts) are declared.
+#pragma once
+
+#include <cstdarg>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#if defined(__GNUC__)
+#define QIR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define QIR_PRINTF(fmt, args)
+#endif
+void Print(const char* format, ...) QIR_PRINTF(1, 2);
+void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
+void PrintText(std::string_view text);
+void FlushOutput();  // a failed write ends the program with status 1
+void GuardStandardStreams();
+
+// What an answer source gives for a read.
+enum class Replayed {
+    kGiven,        // the answer it holds
+    kPlayersTurn,  // none: the player answers from now on
+    kEnded,        // none, and the game can never go on: a replay has shown all it holds
+};
+constexpr int kNoPause = -1;      // AnswerSource::screenPause: the screens of a replay follow at once
+constexpr int kViewerPaces = -2;  // each waits for the viewer's Return
+// Where the answers come from, chosen once at the start: the keyboard (no
+// calls at all), or the record, which gives the answers of a resumed or
+// replayed game before the player types any and hears of each one he types.
+// The dialogue knows no more of the record than these, and acts itself on
+// what they tell it.
+struct AnswerSource {
+    Replayed (*replayAnswer)(char* buf) = nullptr;  // buf gets the answer and its closing '\0'
+    Replayed (*replayKey)(int& c) = nullptr;
+    void (*noteAnswer)(const char* buf, int length) = nullptr;
+    void (*noteKey)(int c) = nullptr;
+    // A replay on a terminal shows each answer where the player typed it, as this.
+    std::string (*echo)(std::string_view answer) = nullptr;
+    bool holdsOutput = false;    // a resumed game shows nothing until the player's turn
+    int screenPause = kNoPause;  // before each new screen of a replay: milliseconds, or kViewerPaces
+};
+void SetAnswerSource(const AnswerSource& source);
+void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
+char AskChoice(const char* allowed, const char* retry);
+bool AskYesNo();  // after a question that ends "y or n: "
+int AskReservePower(const PowerCounts& reserves);
+int AskUnitPower(const char* prompt, const PowerCounts& counts);
+bool Nameable(int col);  // some key names this column as a Unit ID
+int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
+void WaitForReturn();
+bool NothingLeft(int count, const char* message);
+void ShowBoard(std::string_view board);  // on a new screen
+[[noreturn]] void EndOfInput();

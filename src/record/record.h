@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+// The record of a game's answers and dice, written, resumed or replayed. It
+// gives the dialogue its answers through an AnswerSource and calls nothing of
+// the dialogue or the screen. qir.h includes this where Options is declared.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
+bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest);
+// Opens, checks or makes the record these options name, and returns where the
+// game's answers come from: the keyboard, the keyboard noted in the record, a
+// resumed record then the keyboard, or a replay. A record that cannot be used
+// ends the program with status 1.
+AnswerSource StartRecord(const Options& options);
+std::uint32_t DiceSeed();  // the seed of the next acquisition's dice
+bool ResumedGameIsOver();  // the game ended inside the record it resumed

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Each layer calls only what it may, as nm sees the objects of qircore: the
+# system's calls know nothing of the game; the screen alone keeps the output
+# and writes it, and knows nothing of the dialogue or the record; the
+# dialogue alone reads the keyboard and knows nothing of the record, which
+# reaches it only through AnswerSource; the record calls nothing of the
+# dialogue or the screen. A rule that forbids calls proves something only
+# when the comparison can see calls at all, so the table also names calls
+# that must be seen, and each side of a comparison must list symbols.
+#   layers.sh OBJECT...    (the objects of qircore)
+set -euo pipefail
+command -v nm >/dev/null || { echo "nm is missing (apt-get install binutils)"; exit 77; }
+
+# The layer of an object is the folder of its source.
+declare -A objects=()
+for object in "$@"; do
+  case $object in
+    */src/os/*) layer=os ;;
+    */src/screen/*) layer=screen ;;
+    */src/dialogue/*) layer=dialogue ;;
+    */src/record/*) layer=record ;;
+    */src/drawBrd.cpp.o) layer=board ;;
+    */src/*) layer=rules ;;
+    *) echo "an object of no layer: $object"; exit 1 ;;
+  esac
+  objects[$layer]+=" $object"
+done
+for layer in os screen dialogue record board rules; do
+  [ -n "${objects[$layer]:-}" ] || { echo "no object of the $layer among: $*"; exit 1; }
+done
+
+# What each layer needs and defines, read once with one nm per object; the
+# "game" is every layer but the system's. Strong definitions only: an inline
+# function two layers use is defined weakly in each. Its variables are those
+# another object could name (not the compiler's own reference to the
+# exception personality): a layer's state is its own when it has none.
+declare -A listed=() needs=() defines=() variables=()
+for layer in "${!objects[@]}"; do
+  # shellcheck disable=SC2086 # a layer's objects are a list
+  listed[$layer]=$(nm -g ${objects[$layer]})
+  [ "$layer" = os ] || listed[game]+=$'\n'${listed[$layer]}
+done
+for layer in "${!listed[@]}"; do
+  needs[$layer]=$(awk '$1 == "U" { print $2 }' <<<"${listed[$layer]}" | sort -u)
+  defines[$layer]=$(awk '$2 ~ /^[TDRB]$/ { print $3 }' <<<"${listed[$layer]}" | sort -u)
+  variables[$layer]=$(awk '$2 ~ /^[DRBVu]$/ && $3 !~ /^DW\.ref\./ { print $3 }' <<<"${listed[$layer]}" | sort -u)
+done
+
+failed=0
+fail() {
+  echo "$1"
+  [ -z "${2:-}" ] || c++filt <<<"$2" | sed 's/^/  /'
+  failed=1
+}
+
+# none CALLER CALLEE: CALLER needs nothing that CALLEE defines.
+# some CALLER CALLEE: it needs something, and every such thing is a function.
+# only LAYER NAME: no other layer needs the function NAME, and LAYER does.
+# own LAYER: LAYER defines no variable another object could name.
+while read -r rule first second; do
+  case $rule in
+    none | some)
+      needed=${needs[$first]}
+      defined=${defines[$second]}
+      if [ -z "$needed" ] || [ -z "$defined" ]; then
+        fail "$rule $first $second: nm lists nothing for one side, so the rule proves nothing"
+        continue
+      fi
+      shared=$(comm -12 <(echo "$needed") <(echo "$defined"))
+      if [ "$rule" = none ] && [ -n "$shared" ]; then
+        fail "the $first calls into the $second:" "$shared"
+      elif [ "$rule" = some ] && [ -z "$shared" ]; then
+        fail "no call of the $second by the $first was seen: the comparison proves nothing"
+      elif [ "$rule" = some ] && [ -n "$(comm -12 <(echo "$shared") <(echo "${variables[$second]}"))" ]; then
+        fail "the $first names the state of the $second:" "$(comm -12 <(echo "$shared") <(echo "${variables[$second]}"))"
+      fi
+      ;;
+    only)
+      seen=0
+      for layer in "${!objects[@]}"; do
+        users=$(c++filt <<<"${needs[$layer]}" | grep -F "$second(" || true)
+        if [ -n "$users" ] && [ "$layer" = "$first" ]; then
+          seen=1
+        elif [ -n "$users" ]; then
+          fail "the $layer calls $second, which only the $first may call"
+        fi
+      done
+      [ "$seen" = 1 ] || fail "the $first's call of $second was not seen: the rule proves nothing"
+      ;;
+    own)
+      state=${variables[$first]}
+      [ -z "$state" ] || fail "the $first has state another object could name:" "$state"
+      ;;
+  esac
+done <<'EOF'
+none record dialogue
+none record screen
+none dialogue record
+none screen dialogue
+none screen record
+none os game
+some record os
+some screen os
+some screen board
+some dialogue screen
+some rules dialogue
+some rules record
+only dialogue OsReadByte
+only screen OsShow
+own screen
+EOF
+[ "$failed" = 0 ] || exit 1
+echo "each layer calls only what it may"
