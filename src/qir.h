@@ -120,6 +120,11 @@ void PrintVersion();
 // record.cpp: the record of a game's answers and dice, written, resumed or replayed.
 constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
 bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest);
+// Anything from outside the game (a file's name, an option's value, a piece
+// of a record) as a message shows it: valid UTF-8 as it is, control bytes and
+// bytes that are no UTF-8 as \xNN escapes. Cut short with "..." after
+// `longest` bytes if given; a name is shown whole.
+std::string Shown(std::string_view text, size_t longest = std::string_view::npos);
 void StartRecord(const Options& options);  // a record that cannot be used ends the program with status 1
 std::uint32_t DiceSeed();                  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();                  // the game ended inside the record it resumed
@@ -139,12 +144,20 @@ bool OsScreenSize(int fd, int& rows, int& columns);
 void OsSleep(int milliseconds);
 // The record's file is opened once and then used through its descriptor.
 enum class RecordUse {
-    kCreate,    // a new file, read and appended to (--record); its folder is synced too
+    kCreate,    // a new file, read and appended to (--record), nameless until OsPlaceRecord
     kContinue,  // a record that exists, read, cut and appended to (--resume)
     kShow,      // a record that is only read (--replay)
 };
 constexpr int kNotAFile = -1;  // what OsOpenRecord returns for a pipe or a device: it is not read
 int OsOpenRecord(const char* path, RecordUse use, int& fd);  // a regular file only; fd is -1 on failure
+// A new record, its header written and synced, takes its name, which it never
+// takes from another file (EEXIST), and the name is synced to the disk. Until
+// then no other program can open it, and OsCloseRecord leaves nothing of it
+// behind. fd may change.
+int OsPlaceRecord(const char* path, int& fd);
+// Whether fd is the very file of the standard stream `stream` (0, 1 or 2);
+// false when either cannot tell.
+bool OsSameFile(int fd, int stream);
 // An exclusive lock held until the program ends, which takes no lock from a
 // reader; EAGAIN when another program holds it, ENOLCK where the file system
 // cannot lock.

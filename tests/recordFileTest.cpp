@@ -162,8 +162,8 @@ TEST_F(RecordFile, WhereNothingCanBeLockedAWarningSaysSo)
 }
 
 // Every line is written and synced before the next one, and before the game
-// acts on it; a new record's folder is synced once, and a cut line is cut
-// and synced before the resumed game appends.
+// acts on it; a new record's folder is synced once, after its header, and a
+// cut line is cut and synced before the resumed game appends.
 TEST_F(RecordFile, EveryLineIsSyncedBeforeTheGameGoesOn)
 {
     const std::string record = File("game");
@@ -173,7 +173,7 @@ TEST_F(RecordFile, EveryLineIsSyncedBeforeTheGameGoesOn)
     ASSERT_EQ(recorded.status, 0) << recorded.report;
     const std::string kept = ReadFile(record);
     const auto lines = std::count(kept.begin(), kept.end(), '\n');
-    EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("f(ws)+"))) << ReadFile(log);
+    EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("wsf(ws)+"))) << ReadFile(log);
     EXPECT_EQ(ReadFile(log).size(), 1 + 2 * (lines - 2)) << "one write and one sync for the header, then per line";
 
     WriteFile(record, FirstLines(kept, 8) + "answ");
