@@ -158,9 +158,23 @@ bool StillNamed(int fd, const std::string& path)
            open.st_ino == named.st_ino;
 }
 
+// Whether fd, open at `path`, is a record in the making that nobody makes any
+// more: a file of ours that holds no more than the beginning of a record, and
+// whose lock can be taken.
+bool Abandoned(int fd, const std::string& path)
+{
+    struct stat status {};
+    std::array<char, kRecordMagic.size()> start{};
+    const ssize_t n = read(fd, start.data(), start.size());
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+           status.st_size <= kLongestHeader && n >= 0 &&
+           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) &&
+           OsLockRecord(fd) == 0 && StillNamed(fd, path);
+}
+
 // A temporary file that a killed qir left in the folder is removed, once its
 // lock can be taken: one that a qir still makes is locked, and stays. Nothing
-// but a small file of ours under the temporary name is ever removed.
+// but such a file is ever removed.
 void RemoveLeftovers(const std::string& folder)
 {
     DIR* dir = opendir(folder.c_str());
@@ -169,20 +183,19 @@ void RemoveLeftovers(const std::string& folder)
     }
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (!name.starts_with(kTemporaryStem) || name.size() != kTemporaryStem.size() + 6) {
-            continue;
-        }
         const std::string path = folder + "/" + std::string(name);
-        const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat status {};
-        if (fd < 0) {
-            continue;
+        if (!name.starts_with(kTemporaryStem) || name.size() != kTemporaryStem.size() + 6 ||
+            lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            continue;  // a device is not even opened
         }
-        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
-            status.st_size <= kLongestHeader && OsLockRecord(fd) == 0 && StillNamed(fd, path)) {
+        const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd >= 0 && Abandoned(fd, path)) {
             unlink(path.c_str());
         }
-        close(fd);
+        if (fd >= 0) {
+            close(fd);
+        }
     }
     closedir(dir);
 }

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int kRecordFormat = 1;
-constexpr std::string_view kMagic = "Qir record ";
 // A game of 3,000 answers keeps about 30 KB, and its longest line is its
 // `game` line: these bounds leave room for any game and refuse a file that is
 // no record before it can take the memory of one.
@@ -314,11 +313,11 @@ void LoadRecord(bool resuming)
         }
         return ++number > 0;
     };
-    if (!next() || !line.starts_with(kMagic)) {
+    if (!next() || !line.starts_with(kRecordMagic)) {
         RecordError(1, "not a Qir record");
     }
-    if (line.substr(kMagic.size()) != std::to_string(kRecordFormat)) {
-        RecordError(1, "record format '" + Shown(line.substr(kMagic.size()), kLongestQuote) + "' is unknown to qir " QIR_VERSION);
+    if (line.substr(kRecordMagic.size()) != std::to_string(kRecordFormat)) {
+        RecordError(1, "record format '" + Shown(line.substr(kRecordMagic.size()), kLongestQuote) + "' is unknown to qir " QIR_VERSION);
     }
     if (!next() || !line.starts_with("game ") || line.size() == 5) {
         RecordError(2, "the game's version is missing");
@@ -563,7 +562,7 @@ void StartRecord(const Options& options)
         gPath = *options.record;
         OpenRecord(RecordUse::kCreate);
         gMode = Mode::kRecording;
-        std::string header = std::string(kMagic) + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
+        std::string header = std::string(kRecordMagic) + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
         if (gSeeded) {
             header += "seed " + std::to_string(gSeed) + "\n";
         }
