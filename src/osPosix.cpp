@@ -168,8 +168,8 @@ bool Abandoned(int fd, const std::string& path)
     const ssize_t n = read(fd, start.data(), start.size());
     return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
            status.st_size <= kLongestHeader && n >= 0 &&
-           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) &&
-           OsLockRecord(fd) == 0 && StillNamed(fd, path);
+           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && OsLockRecord(fd) == 0 &&
+           StillNamed(fd, path);
 }
 
 // A temporary file that a killed qir left in the folder is removed, once its

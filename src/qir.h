@@ -119,7 +119,8 @@ void PrintVersion();
 
 // record.cpp: the record of a game's answers and dice, written, resumed or replayed.
 constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
-inline constexpr std::string_view kRecordMagic = "Qir record ";  // how every record begins
+// How every record begins: its first line is these words and its format.
+inline constexpr std::string_view kRecordMagic = "Qir record ";
 bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest);
 // Anything from outside the game (a file's name, an option's value, a piece
 // of a record) as a message shows it: valid UTF-8 as it is, control bytes and

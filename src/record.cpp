@@ -146,7 +146,7 @@ size_t Utf8Length(std::string_view text, size_t at)
 {
     const auto byte = [&](size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0U; };
     const unsigned lead = byte(0);
-    const size_t length = lead < 0x80                   ? 1
+    const size_t length = lead < 0x80                    ? 1
                           : lead >= 0xc2 && lead <= 0xdf ? 2
                           : lead >= 0xe0 && lead <= 0xef ? 3
                           : lead >= 0xf0 && lead <= 0xf4 ? 4
@@ -317,7 +317,8 @@ void LoadRecord(bool resuming)
         RecordError(1, "not a Qir record");
     }
     if (line.substr(kRecordMagic.size()) != std::to_string(kRecordFormat)) {
-        RecordError(1, "record format '" + Shown(line.substr(kRecordMagic.size()), kLongestQuote) + "' is unknown to qir " QIR_VERSION);
+        RecordError(1, "record format '" + Shown(line.substr(kRecordMagic.size()), kLongestQuote) +
+                           "' is unknown to qir " QIR_VERSION);
     }
     if (!next() || !line.starts_with("game ") || line.size() == 5) {
         RecordError(2, "the game's version is missing");

@@ -164,7 +164,7 @@ int renameat2(int fromFolder, const char* from, int toFolder, const char* to, un
         return -1;
     }
     return Real<int(int, const char*, int, const char*, unsigned int)>("renameat2")(fromFolder, from, toFolder, to,
-                                                                                  flags);
+                                                                                    flags);
 }
 
 int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)

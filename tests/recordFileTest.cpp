@@ -395,9 +395,11 @@ TEST_F(RecordFile, ARecordIsNeverItsGamesOwnStream)
     ASSERT_EQ(RunQir({"--seed", "5", "--record", record}, FirstLines(Answers(), 6)).status, 0);
     const std::string kept = ReadFile(record);
     const std::string own = "qir: cannot use the record " + record + ": it is also the game's standard ";
-    const std::pair<std::string, std::string> cases[] = {  // the shell's redirections, and what is said
+    const std::pair<std::string, std::string> cases[] = {
+        // the shell's redirections, and what is said
         {"--resume \"$1\" < \"$1\"", own + "input\n"},
-        {"--resume /dev/stdin < \"$1\"", "qir: cannot use the record /dev/stdin: it is also the game's standard input\n"},
+        {"--resume /dev/stdin < \"$1\"",
+         "qir: cannot use the record /dev/stdin: it is also the game's standard input\n"},
         {"--resume \"$1\" >> \"$1\"", own + "output\n"},
         {"--resume \"$1\" 2>> \"$1\"", ""},
         {"--replay \"$1\" >> \"$1\"", own + "output\n"},
@@ -463,7 +465,8 @@ TEST_F(RecordFile, ANewRecordAppearsWithItsHeaderOrNotAtAll)
     for (const auto& [making, faulty] : kMakings) {
         for (const auto& [fault, error] : faults) {
             SCOPED_TRACE(Cat({making, ", ", fault}));
-            std::vector<std::string> command{"/bin/sh", "-c", fault.starts_with("ulimit") ? fault + "; exec \"$@\"" : "exec \"$@\"", "sh"};
+            std::vector<std::string> command{
+                "/bin/sh", "-c", fault.starts_with("ulimit") ? fault + "; exec \"$@\"" : "exec \"$@\"", "sh"};
             std::vector<std::string> all = faulty;
             if (!fault.starts_with("ulimit")) {
                 all.push_back(fault);
@@ -473,7 +476,7 @@ TEST_F(RecordFile, ANewRecordAppearsWithItsHeaderOrNotAtAll)
             const RunResult failed = RunCommand(command, "n\n");
             EXPECT_EQ(failed.status, 1);
             // Only the first line: a coverage build's own runtime meets the same limit at exit.
-            EXPECT_TRUE(failed.errors.starts_with("qir: cannot write the record " + record + ": " + error + "\n"))
+            EXPECT_TRUE(failed.errors.starts_with(Cat({"qir: cannot write the record ", record, ": ", error, "\n"})))
                 << failed.errors;
             EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{});
         }
@@ -614,13 +617,19 @@ TEST_F(RecordFile, NamesAndValuesReachTheTerminalEscaped)
     };
     const Case cases[] = {
         {{"--seed", osc}, "qir: invalid seed '" + shownOsc + "' (a whole number from 0 to 2147483647)" + usage, 2},
-        {{"--replay", "a", "--delay", "\x7f"}, "qir: invalid delay '\\x7f' (seconds from 0 to 60, such as 2 or 0.5)" + usage, 2},
+        {{"--replay", "a", "--delay", "\x7f"},
+         "qir: invalid delay '\\x7f' (seconds from 0 to 60, such as 2 or 0.5)" + usage,
+         2},
         {{"extra" + osc}, "qir: unexpected argument 'extra" + shownOsc + "'" + usage, 2},
         {{"--" + osc}, "qir: unknown option '--" + shownOsc + "'" + usage, 2},
         {{"-\x01"}, "qir: unknown option '-\\x01'" + usage, 2},
         {{"--replay", missing}, "qir: cannot open the record " + shownMissing + ": No such file or directory\n", 1},
-        {{"--record", File(osc + "/x")}, "qir: cannot create the record " + File(shownOsc + "/x") + ": No such file or directory\n", 1},
-        {{"--replay", old}, "qir: " + shownOld + " was recorded by qir 1.0.0; replaying it with qir " QIR_VERSION "\n", 0},
+        {{"--record", File(osc + "/x")},
+         "qir: cannot create the record " + File(shownOsc + "/x") + ": No such file or directory\n",
+         1},
+        {{"--replay", old},
+         "qir: " + shownOld + " was recorded by qir 1.0.0; replaying it with qir " QIR_VERSION "\n",
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.errors);
