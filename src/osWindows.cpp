@@ -232,19 +232,14 @@ bool DeletePending(HANDLE file)
     return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) && info.DeletePending;
 }
 
-bool MarkForDeletion(HANDLE file)
-{
-    FILE_DISPOSITION_INFO remove{TRUE};
-    return SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove) != 0;
-}
-
 // A file opened so that it can be renamed and removed while it is open, as
-// the C library's own files cannot be.
-HANDLE OpenRenamable(const std::string& path, DWORD how)
+// the C library's own files cannot be. The record's own handle takes no
+// delete access itself: while one handle has it, every other open must share
+// deletion, and the C library's (a second qir's, a --replay's) does not.
+HANDLE OpenShared(const std::string& path, DWORD how, DWORD access)
 {
-    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, how, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, how,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Whether the open file is a record in the making that nobody makes any
@@ -275,13 +270,15 @@ void RemoveLeftovers(const std::string& prefix)
             (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
             continue;
         }
-        const HANDLE file = OpenRenamable(prefix + std::string(name), OPEN_EXISTING);
+        const HANDLE file =
+            OpenShared(prefix + std::string(name), OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE | DELETE);
         const int fd = file == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
         if (fd < 0 && file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
         }
+        FILE_DISPOSITION_INFO remove{TRUE};
         if (fd >= 0 && Abandoned(fd)) {
-            MarkForDeletion(file);
+            SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);  // once it is closed
         }
         if (fd >= 0) {
             _close(fd);
@@ -297,7 +294,7 @@ int MakeTemporary(const std::string& prefix, int& fd)
 {
     for (int tries = 0; tries < 100; ++tries) {
         const std::string path = prefix + std::string(kTemporaryStem) + SixCharacters();
-        const HANDLE file = OpenRenamable(path, CREATE_NEW);
+        const HANDLE file = OpenShared(path, CREATE_NEW, GENERIC_READ | GENERIC_WRITE);
         if (file == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) {
                 continue;
@@ -306,8 +303,8 @@ int MakeTemporary(const std::string& prefix, int& fd)
         }
         fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_BINARY);
         if (fd < 0) {
-            MarkForDeletion(file);
             CloseHandle(file);
+            DeleteFileA(path.c_str());
             return EMFILE;
         }
         const int error = OsLockRecord(fd);
@@ -318,8 +315,8 @@ int MakeTemporary(const std::string& prefix, int& fd)
             return 0;
         }
         if (error != 0 && error != EAGAIN && error != ENOLCK) {
-            MarkForDeletion(file);
             _close(fd);
+            DeleteFileA(path.c_str());
             return error;
         }
         _close(fd);
@@ -442,9 +439,10 @@ int OsSyncRecord(int fd)
 // A record still in the making goes with its descriptor.
 void OsCloseRecord(int fd)
 {
-    if (fd == gMadeFd) {
-        MarkForDeletion(HandleOf(fd));
-        gMadeFd = -1;
-    }
+    const bool made = fd == gMadeFd;
+    gMadeFd = made ? -1 : gMadeFd;
     _close(fd);
+    if (made) {
+        DeleteFileA(gTemporary.c_str());
+    }
 }

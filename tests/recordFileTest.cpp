@@ -535,6 +535,13 @@ TEST_F(RecordFile, AQirKilledBeforeItsRecordIsNamedLeavesNothingAtTheName)
         fs::remove(File("next"));
         fs::remove(File("starting"));
     }
+    // Files that only look like a record in the making stay.
+    const std::vector<std::string> players = {".qir-new-notes1", ".qir-new-record", ".qir-new-x"};
+    WriteFile(File(players[0]), "my own notes\n");
+    fs::create_directory(File(players[1]));
+    WriteFile(File(players[2]), "Qir record 1\n");
+    EXPECT_EQ(RunQir({"--record", File("game")}, "").status, 0);
+    EXPECT_EQ(Temporaries(folder_), players);
 }
 
 // A --resume that starts while a --record makes the same record finds no
