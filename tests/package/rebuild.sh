@@ -41,12 +41,12 @@ if [ "$kind" = linux ] && [ -n "${QIR_FIRST_BUILD:-}" ]; then
   for name in CMAKE_CXX_COMPILER CMAKE_BUILD_TYPE CMAKE_CXX_FLAGS "CMAKE_CXX_FLAGS_$upper" CMAKE_EXE_LINKER_FLAGS \
               "CMAKE_EXE_LINKER_FLAGS_$upper"; do
     value=$(cached "$name")
-    case $value in
-    *"$QIR_FIRST_BUILD"* | *"$first_source"*)
-      echo "skipped: $name of the first build names its own folders ($value); no build elsewhere can match it"
-      exit 77
-      ;;
-    esac
+    for folder in "$QIR_FIRST_BUILD" "$first_source"; do
+      if [ -n "$folder" ] && [[ $value == *"$folder"* ]]; then
+        echo "skipped: $name of the first build names its own folders ($value); no build elsewhere can match it"
+        exit 77
+      fi
+    done
     same_flags+=("-D$name=$value")
   done
   if [ "$upper" = DEBUG ]; then
