@@ -46,7 +46,7 @@
     let game = null;     // the game being played, or the last one
     // Whether each game's whole output is kept: only while the page's check
     // asks for it (it sets window.qirKeepOutput before the page loads).
-    let keepingOutput = window.qirKeepOutput === true;
+    const keepingOutput = window.qirKeepOutput === true;
 
     // Text from outside the page (a file's name, the address) as the terminal
     // or the document shows it: every control character (C0, DEL, C1) and
@@ -104,7 +104,11 @@
         createQir({
             qirPage: calls,
             print: text => calls.show(encoder.encode(text + '\n')),
-            printErr: text => term.write(shown(text) + '\n'),
+            // After what the game wrote before it, as on a terminal.
+            printErr: text => {
+                handOutput(g);
+                term.write(shown(text) + '\n');
+            },
             onExit: status => gameEnded(g, status),
             onAbort: () => gameEnded(g, kCrashed),
         }).then(module => {
@@ -502,7 +506,6 @@
         type: text => game && giveInput(game, byteString(text), false),
         keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
         endInput: () => game && giveInput(game, [], true),
-        keepOutput: keep => { keepingOutput = keep; },
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),
         ended: () => game !== null && game.ended,
