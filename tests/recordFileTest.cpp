@@ -521,7 +521,7 @@ TEST_F(RecordFile, AQirKilledBeforeItsRecordIsNamedLeavesNothingAtTheName)
         const std::vector<std::string> left = Temporaries(folder_);
         EXPECT_EQ(left.size(), temporary ? 1U : 0U);
 
-        slow.back() = "QIR_FAULT_SLOW_LINK=600";
+        slow.back() = "QIR_FAULT_SLOW_LINK=1000";
         GameProcess starting(FaultyQir(slow, {"--seed", "5", "--record", File("starting")}), {});
         if (temporary) {
             ASSERT_TRUE(WaitFor([&] { return !Temporaries(folder_).empty() && Temporaries(folder_) != left; }));
@@ -610,12 +610,11 @@ TEST_F(RecordFile, NamesAndValuesReachTheTerminalEscaped)
 {
     const std::string osc = "\x1b]0;PWNED\x07\x1b[2J";
     const std::string shownOsc = "\\x1b]0;PWNED\\x07\\x1b[2J";
-    const std::string missing = File("x" + osc + ".qir");
-    const std::string shownMissing = File("x" + shownOsc + ".qir");
-    const std::string old = File("é-ü 𝄞 \xc2\x9b\xc2\x85\xff\xc0\xaf\xed\xa0\x80" + std::string(200, 'n') + ".qir");
-    WriteFile(old, "Qir record 1\ngame 1.0.0\n");
-    const std::string shownOld =
-        File("é-ü 𝄞 \\xc2\\x9b\\xc2\\x85\\xff\\xc0\\xaf\\xed\\xa0\\x80" + std::string(200, 'n') + ".qir");
+    // UTF-8, C1 controls, bytes that are no UTF-8 (a stray byte, an overlong
+    // form, a surrogate), and more than any piece that is cut short.
+    const std::string odd = "x" + osc + "é-ü 𝄞 \xc2\x9b\xff\xc0\xaf\xed\xa0\x80" + std::string(200, 'n');
+    const std::string shownOdd =
+        "x" + shownOsc + "é-ü 𝄞 \\xc2\\x9b\\xff\\xc0\\xaf\\xed\\xa0\\x80" + std::string(200, 'n');
     const std::string usage = ". Try 'qir --help'.\n";
     struct Case {
         std::vector<std::string> args;
@@ -630,13 +629,10 @@ TEST_F(RecordFile, NamesAndValuesReachTheTerminalEscaped)
         {{"extra" + osc}, "qir: unexpected argument 'extra" + shownOsc + "'" + usage, 2},
         {{"--" + osc}, "qir: unknown option '--" + shownOsc + "'" + usage, 2},
         {{"-\x01"}, "qir: unknown option '-\\x01'" + usage, 2},
-        {{"--replay", missing}, "qir: cannot open the record " + shownMissing + ": No such file or directory\n", 1},
-        {{"--record", File(osc + "/x")},
-         "qir: cannot create the record " + File(shownOsc + "/x") + ": No such file or directory\n",
+        {{"--replay", File(odd)}, "qir: cannot open the record " + File(shownOdd) + ": No such file or directory\n", 1},
+        {{"--record", File(odd + "/x")},
+         "qir: cannot create the record " + File(shownOdd + "/x") + ": No such file or directory\n",
          1},
-        {{"--replay", old},
-         "qir: " + shownOld + " was recorded by qir 1.0.0; replaying it with qir " QIR_VERSION "\n",
-         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.errors);
