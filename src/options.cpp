@@ -119,7 +119,7 @@ std::string Refused(int got, char* const argv[])
     const std::string arg = optind > 0 ? argv[optind - 1] : "";
     const std::string typed = arg.substr(0, arg.find('='));
     if (optopt == 0 && typed.starts_with("--") && OptionsBeginningWith(typed.substr(2)) > 1) {
-        return "option '" + typed + "' is ambiguous";
+        return "option '" + Shown(typed) + "' is ambiguous";
     }
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
     // argument, where glibc reports an unknown one. A long-only option's
@@ -132,9 +132,9 @@ std::string Refused(int got, char* const argv[])
         return "option '" + OptionName(optopt) + "' needs an argument";
     }
     if (optopt != 0) {
-        return std::string("unknown option '-") + static_cast<char>(optopt) + "'";
+        return "unknown option '-" + Shown(std::string(1, static_cast<char>(optopt))) + "'";
     }
-    return "unknown option '" + typed + "'";
+    return "unknown option '" + Shown(typed) + "'";
 }
 
 }  // namespace
@@ -159,7 +159,7 @@ Options ReadOptions(int argc, char* argv[])
         case 'V': options.version = true; break;
         case 's':
             if (!ReadSeed(optarg, options.seed, kHighestSeed)) {
-                UsageError(std::string("invalid seed '") + optarg + "' (a whole number from 0 to 2147483647)");
+                UsageError("invalid seed '" + Shown(optarg) + "' (a whole number from 0 to 2147483647)");
             }
             options.seeded = true;
             break;
@@ -171,13 +171,13 @@ Options ReadOptions(int argc, char* argv[])
         default:
             options.delay = 0;
             if (!ReadDelay(optarg, *options.delay)) {
-                UsageError(std::string("invalid delay '") + optarg + "' (seconds from 0 to 60, such as 2 or 0.5)");
+                UsageError("invalid delay '" + Shown(optarg) + "' (seconds from 0 to 60, such as 2 or 0.5)");
             }
             break;
         }
     }
     if (optind < argc) {
-        UsageError(std::string("unexpected argument '") + argv[optind] + "'");
+        UsageError("unexpected argument '" + Shown(argv[optind]) + "'");
     }
     // A record already holds its seed, and the game it resumes or shows; how
     // the screen is laid out is no part of it.

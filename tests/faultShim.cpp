@@ -7,12 +7,25 @@
 //                           as a disk that fails part way through a file;
 //   QIR_FAULT_NO_LOCKS=1    refuses every lock with ENOLCK, as a file system
 //                           that cannot lock;
+//   QIR_FAULT_WRITE_ERRNO=N fails every write with the error number N (such
+//                           as ENOSPC for a full disk, or EIO);
+//   QIR_FAULT_NO_TMPFILE=1  refuses unnamed files (O_TMPFILE), as many file
+//                           systems do;
+//   QIR_FAULT_NO_RENAME=1   refuses a rename that must not replace a file
+//                           (renameat2), as some file systems do;
+//   QIR_FAULT_NO_LINKS=1    refuses every hard link, as FAT does;
+//   QIR_FAULT_SLOW_LINK=MS  waits MS milliseconds before each link or rename,
+//                           when a record in the making takes its name;
+//   QIR_FAULT_SLOW_FOLDER_SYNC=MS
+//                           waits MS milliseconds before each sync of a folder;
 //   QIR_FAULT_LOG=FILE      writes to FILE, when the game ends, one letter for
 //                           each write (w), data sync (s), sync (f) and cut (c).
 // The checked wrappers of the C library's headers would define read() here first.
 #undef _FORTIFY_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +46,24 @@ long long Setting(const char* name, long long unset)
 {
     const char* text = std::getenv(name);
     return text != nullptr ? std::atoll(text) : unset;
+}
+
+void Wait(const char* setting)
+{
+    const long long ms = Setting(setting, 0);
+    timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (ms > 0 && nanosleep(&left, &left) != 0) {
+    }
+}
+
+// Fails the call with `error` when `setting` is set: true if it did.
+bool Refused(const char* setting, int error)
+{
+    if (Setting(setting, 0) == 0) {
+        return false;
+    }
+    errno = error;
+    return true;
 }
 
 std::string gEvents;  // the letters of QIR_FAULT_LOG
@@ -91,6 +122,9 @@ ssize_t read(int fd, void* buf, size_t count)
 ssize_t write(int fd, const void* buf, size_t count)
 {
     Note(fd, 'w');
+    if (fd > 2 && Refused("QIR_FAULT_WRITE_ERRNO", static_cast<int>(Setting("QIR_FAULT_WRITE_ERRNO", 0)))) {
+        return -1;
+    }
     return Real<ssize_t(int, const void*, size_t)>("write")(fd, buf, count);
 }
 
@@ -103,7 +137,52 @@ int fdatasync(int fd)
 int fsync(int fd)
 {
     Note(fd, 'f');
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        Wait("QIR_FAULT_SLOW_FOLDER_SYNC");
+    }
     return Real<int(int)>("fsync")(fd);
+}
+
+// The mode is there when the flags make or name a new file.
+int open(const char* path, int flags, ...)
+{
+    std::va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    if ((flags & O_TMPFILE) == O_TMPFILE && Refused("QIR_FAULT_NO_TMPFILE", EOPNOTSUPP)) {
+        return -1;
+    }
+    return Real<int(const char*, int, ...)>("open")(path, flags, mode);
+}
+
+int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned int flags)
+{
+    Wait("QIR_FAULT_SLOW_LINK");
+    if (Refused("QIR_FAULT_NO_RENAME", EINVAL)) {
+        return -1;
+    }
+    return Real<int(int, const char*, int, const char*, unsigned int)>("renameat2")(fromFolder, from, toFolder, to,
+                                                                                    flags);
+}
+
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    Wait("QIR_FAULT_SLOW_LINK");
+    if (Refused("QIR_FAULT_NO_LINKS", EPERM)) {
+        return -1;
+    }
+    return Real<int(int, const char*, int, const char*, int)>("linkat")(fromFolder, from, toFolder, to, flags);
+}
+
+int link(const char* from, const char* to)
+{
+    Wait("QIR_FAULT_SLOW_LINK");
+    if (Refused("QIR_FAULT_NO_LINKS", EPERM)) {
+        return -1;
+    }
+    return Real<int(const char*, const char*)>("link")(from, to);
 }
 
 int ftruncate(int fd, off_t length)

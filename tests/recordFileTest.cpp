@@ -8,10 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string_view>
+#include <thread>
 
 #include "support.h"
 
@@ -43,9 +47,8 @@ std::string FirstLines(const std::string& text, int lines)
     return text.substr(0, end);
 }
 
-// The real game with the file system's faults of `faults` (NAME=value).
-RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<std::string>& args,
-                    const std::string& input = "")
+// The command of the real game with the file system's faults of `faults` (NAME=value).
+std::vector<std::string> FaultyQir(const std::vector<std::string>& faults, const std::vector<std::string>& args)
 {
     const char* asan = std::getenv("ASAN_OPTIONS");
     std::vector<std::string> command{"/usr/bin/env", std::string("LD_PRELOAD=") + QIR_FAULT_LIBRARY,
@@ -55,7 +58,29 @@ RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<st
     command.insert(command.end(), faults.begin(), faults.end());
     command.push_back(QIR_EXE);
     command.insert(command.end(), args.begin(), args.end());
-    return RunCommand(command, input);
+    return command;
+}
+
+RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<std::string>& args,
+                    const std::string& input = "")
+{
+    return RunCommand(FaultyQir(faults, args), input);
+}
+
+// A record of `size` bytes: `start`, then "key x" lines (six characters) and
+// "key \t" lines (seven) to come to `size` exactly.
+std::string Keys(const std::string& start, size_t size)
+{
+    const size_t sevens = (size - start.size()) % 6;
+    std::string text = start;
+    text.reserve(size + 1);
+    for (size_t i = 0; i < (size - start.size() - 7 * sevens) / 6; ++i) {
+        text += "key x\n";
+    }
+    for (size_t i = 0; i < sevens; ++i) {
+        text += "key \\t\n";
+    }
+    return text;
 }
 
 // Whether a terminal shown `text` sees nothing but printable characters and newlines.
@@ -162,8 +187,8 @@ TEST_F(RecordFile, WhereNothingCanBeLockedAWarningSaysSo)
 }
 
 // Every line is written and synced before the next one, and before the game
-// acts on it; a new record's folder is synced once, and a cut line is cut
-// and synced before the resumed game appends.
+// acts on it; a new record's folder is synced once, after its header, and a
+// cut line is cut and synced before the resumed game appends.
 TEST_F(RecordFile, EveryLineIsSyncedBeforeTheGameGoesOn)
 {
     const std::string record = File("game");
@@ -173,7 +198,7 @@ TEST_F(RecordFile, EveryLineIsSyncedBeforeTheGameGoesOn)
     ASSERT_EQ(recorded.status, 0) << recorded.report;
     const std::string kept = ReadFile(record);
     const auto lines = std::count(kept.begin(), kept.end(), '\n');
-    EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("f(ws)+"))) << ReadFile(log);
+    EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex("wsf(ws)+"))) << ReadFile(log);
     EXPECT_EQ(ReadFile(log).size(), 1 + 2 * (lines - 2)) << "one write and one sync for the header, then per line";
 
     WriteFile(record, FirstLines(kept, 8) + "answ");
@@ -226,20 +251,7 @@ TEST_F(RecordFile, AReadThatFailsPartWayChangesNothing)
 TEST_F(RecordFile, ARecordBeyondItsBoundsIsRefusedBeforeItIsUsed)
 {
     constexpr size_t kLargest = 16 << 20;
-    // Header and "key x" lines (six characters), then "key \n" lines (seven)
-    // to come to `size` exactly.
-    auto keys = [](size_t size) {
-        const size_t sevens = (size - kHeader.size()) % 6;
-        std::string text = kHeader;
-        text.reserve(size + 1);
-        for (size_t i = 0; i < (size - kHeader.size() - 7 * sevens) / 6; ++i) {
-            text += "key x\n";
-        }
-        for (size_t i = 0; i < sevens; ++i) {
-            text += "key \\n\n";
-        }
-        return text;
-    };
+    auto keys = [](size_t size) { return Keys(kHeader, size); };
     const std::string line256 = "answer " + std::string(249, 'y');
     const std::string refusedKey = "line 3: the game asks for an answer here, not for the record's key";
     const std::pair<std::string, std::string> cases[] = {
@@ -406,6 +418,265 @@ TEST_F(RecordFile, AFileSizeLimitIsAWriteError)
                                      Answers() + std::string(200, '\n'));
     EXPECT_EQ(run.status, 1) << run.report;
     EXPECT_TRUE(run.errors.starts_with("qir: cannot write the record " + record + ": File too large\n")) << run.errors;
+}
+
+// A record is never its own game's input or output: fed its own lines as
+// answers it would grow without end, and the game's output or errors among
+// its lines would leave a record that no qir reads. Each is refused at once
+// and the file stays as it was; a refusal that would land in the record is
+// said nowhere. A replay reads no answers, so it may read its record from
+// its input.
+TEST_F(RecordFile, ARecordIsNeverItsGamesOwnStream)
+{
+    const std::string record = File("game");
+    ASSERT_EQ(RunQir({"--seed", "5", "--record", record}, FirstLines(Answers(), 6)).status, 0);
+    const std::string kept = ReadFile(record);
+    const std::string own = "qir: cannot use the record " + record + ": it is also the game's standard ";
+    const std::pair<std::string, std::string> cases[] = {
+        // the shell's redirections, and what is said
+        {"--resume \"$1\" < \"$1\"", own + "input\n"},
+        {"--resume /dev/stdin < \"$1\"",
+         "qir: cannot use the record /dev/stdin: it is also the game's standard input\n"},
+        {"--resume \"$1\" >> \"$1\"", own + "output\n"},
+        {"--resume \"$1\" 2>> \"$1\"", ""},
+        {"--replay \"$1\" >> \"$1\"", own + "output\n"},
+        {"--replay \"$1\" 2>> \"$1\"", ""},
+        {"--record \"$1\" >> \"$1\"", "qir: cannot create the record " + record + ": File exists\n"},
+    };
+    for (const auto& [command, said] : cases) {
+        SCOPED_TRACE(command);
+        const RunResult refused = RunCommand({"/bin/sh", "-c", "exec \"$0\" " + command, QIR_EXE, record}, "n\n");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.output, "");
+        EXPECT_EQ(refused.errors, said);
+        EXPECT_EQ(ReadFile(record), kept);
+    }
+    const RunResult replayed =
+        RunCommand({"/bin/sh", "-c", "exec \"$0\" --replay /dev/stdin < \"$1\"", QIR_EXE, record}, "");
+    EXPECT_EQ(replayed.status, 0);
+    EXPECT_EQ(replayed.output, RunQir({"--replay", record}).output);
+}
+
+// The folder's files, its hidden ones too, by name.
+std::vector<std::string> FilesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The temporary files of records in the making.
+std::vector<std::string> Temporaries(const fs::path& folder)
+{
+    std::vector<std::string> names = FilesIn(folder);
+    std::erase_if(names, [](const std::string& name) { return !name.starts_with(".qir-new-"); });
+    return names;
+}
+
+// How a file system lets a new record be made: an unnamed file that is
+// linked to its name, a temporary file renamed or linked, or, where it can
+// do none of these, a file made at its name.
+const std::pair<const char*, std::vector<std::string>> kMakings[] = {
+    {"unnamed", {}},
+    {"renamed", {"QIR_FAULT_NO_TMPFILE=1"}},
+    {"linked", {"QIR_FAULT_NO_TMPFILE=1", "QIR_FAULT_NO_RENAME=1"}},
+    {"at its name", {"QIR_FAULT_NO_TMPFILE=1", "QIR_FAULT_NO_RENAME=1", "QIR_FAULT_NO_LINKS=1"}},
+};
+
+// A new record appears with its header on the disk, or not at all: where the
+// header cannot be written, nothing is left at its name or beside it, and a
+// second try finds nothing in its way.
+TEST_F(RecordFile, ANewRecordAppearsWithItsHeaderOrNotAtAll)
+{
+    const std::string record = File("game");
+    const std::pair<std::string, std::string> faults[] = {
+        {"QIR_FAULT_WRITE_ERRNO=" + std::to_string(ENOSPC), "No space left on device"},
+        {"QIR_FAULT_WRITE_ERRNO=" + std::to_string(EIO), "Input/output error"},
+        {"ulimit -f 0", "File too large"},
+    };
+    const mode_t mask = umask(0);
+    umask(mask);
+    for (const auto& [making, faulty] : kMakings) {
+        for (const auto& [fault, error] : faults) {
+            SCOPED_TRACE(Cat({making, ", ", fault}));
+            std::vector<std::string> command{
+                "/bin/sh", "-c", fault.starts_with("ulimit") ? fault + "; exec \"$@\"" : "exec \"$@\"", "sh"};
+            std::vector<std::string> all = faulty;
+            if (!fault.starts_with("ulimit")) {
+                all.push_back(fault);
+            }
+            const std::vector<std::string> game = FaultyQir(all, {"--seed", "5", "--record", record});
+            command.insert(command.end(), game.begin(), game.end());
+            const RunResult failed = RunCommand(command, "n\n");
+            EXPECT_EQ(failed.status, 1);
+            // Only the first line: a coverage build's own runtime meets the same limit at exit.
+            EXPECT_TRUE(failed.errors.starts_with(Cat({"qir: cannot write the record ", record, ": ", error, "\n"})))
+                << failed.errors;
+            EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{});
+        }
+        SCOPED_TRACE(making);
+        const RunResult made = RunFaulty(faulty, {"--seed", "5", "--record", record}, "n\n1\n");
+        EXPECT_EQ(made.status, 0) << made.report;
+        EXPECT_EQ(ReadFile(record), kHeader + "seed 5\nanswer n\\n\nanswer 1\\n\n");
+        EXPECT_EQ(fs::status(record).permissions(), static_cast<fs::perms>(0644 & ~mask));
+        EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{"game"});
+        fs::remove(record);
+    }
+}
+
+// Waits up to five seconds for `ready`.
+bool WaitFor(const std::function<bool()>& ready)
+{
+    for (int i = 0; i < 500 && !ready(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ready();
+}
+
+// A qir killed while it makes its record leaves nothing at the record's
+// name. A temporary file it leaves is removed by the next --record in that
+// folder; one that a qir still making its record holds is never touched.
+TEST_F(RecordFile, AQirKilledBeforeItsRecordIsNamedLeavesNothingAtTheName)
+{
+    for (const auto& [making, faulty] : kMakings) {
+        SCOPED_TRACE(making);
+        const bool temporary = !faulty.empty();  // every making but the unnamed file has a temporary name
+        std::vector<std::string> slow = faulty;
+        slow.push_back("QIR_FAULT_SLOW_LINK=20000");
+        GameProcess killed(FaultyQir(slow, {"--record", File("killed")}), {});
+        if (temporary) {
+            ASSERT_TRUE(WaitFor([&] { return !Temporaries(folder_).empty(); }));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        killed.Kill();
+        killed.Finish();
+        EXPECT_FALSE(fs::exists(File("killed")));
+        const std::vector<std::string> left = Temporaries(folder_);
+        EXPECT_EQ(left.size(), temporary ? 1U : 0U);
+
+        slow.back() = "QIR_FAULT_SLOW_LINK=1000";
+        GameProcess starting(FaultyQir(slow, {"--seed", "5", "--record", File("starting")}), {});
+        if (temporary) {
+            ASSERT_TRUE(WaitFor([&] { return !Temporaries(folder_).empty() && Temporaries(folder_) != left; }));
+        }
+        EXPECT_EQ(RunQir({"--seed", "5", "--record", File("next")}, "n\n").status, 0);
+        EXPECT_EQ(Temporaries(folder_).size(), temporary ? 1U : 0U) << "the starting qir's own";
+        ASSERT_TRUE(starting.Write("n\n"));
+        EXPECT_EQ(starting.Finish(), 0) << starting.Report();
+        EXPECT_EQ(ReadFile(File("starting")), ReadFile(File("next")));
+        EXPECT_EQ(FilesIn(folder_), (std::vector<std::string>{"next", "starting"}));
+        fs::remove(File("next"));
+        fs::remove(File("starting"));
+    }
+    // Files that only look like a record in the making stay.
+    const std::vector<std::string> players = {".qir-new-notes1", ".qir-new-record", ".qir-new-x"};
+    WriteFile(File(players[0]), "my own notes\n");
+    fs::create_directory(File(players[1]));
+    WriteFile(File(players[2]), "Qir record 1\n");
+    EXPECT_EQ(RunQir({"--record", File("game")}, "").status, 0);
+    EXPECT_EQ(Temporaries(folder_), players);
+}
+
+// A --resume that starts while a --record makes the same record finds no
+// file, or the whole record in use: never an empty file to lock, so the
+// recording goes on whatever the resume does. The folder's sync, after the
+// record has its name, is slowed to widen the window.
+TEST_F(RecordFile, AResumeRacingARecordingNeverFindsItEmpty)
+{
+    const std::string record = File("game");
+    const std::string answers = FirstLines(Answers(), 4);
+    const std::string whole = File("whole");
+    ASSERT_EQ(RunQir({"--seed", "5", "--record", whole}, answers).status, 0);
+    const std::string none = "qir: cannot open the record " + record + ": No such file or directory\n";
+    const std::string inUse = "qir: the record " + record + " is in use by another qir\n";
+    std::map<std::string, int> said;
+    const int races = kSanitizedBuild ? 25 : 100;  // a sanitized qir starts slowly
+    for (int race = 0; race < races; ++race) {
+        fs::remove(record);
+        GameProcess recording(FaultyQir({"QIR_FAULT_SLOW_FOLDER_SYNC=20"}, {"--seed", "5", "--record", record}), {});
+        std::this_thread::sleep_for(std::chrono::microseconds(race * 400));
+        const RunResult resumed = RunQir({"--resume", record});
+        ++said[resumed.errors];
+        ASSERT_TRUE(recording.Write(answers));
+        EXPECT_EQ(recording.Finish(), 0) << recording.Report();
+        EXPECT_EQ(ReadFile(record), ReadFile(whole));
+    }
+    for (const auto& [errors, times] : said) {
+        EXPECT_TRUE(errors == none || errors == inUse) << times << " resumes said: " << errors;
+    }
+    std::printf("%d races: %d resumes found no record, %d found it in use\n", races, said[none], said[inUse]);
+}
+
+// The game never writes a record that it could not read again: the line that
+// would take it past 16 MiB ends the game instead, and the record replays.
+TEST_F(RecordFile, ARecordThatIsFullEndsTheGameAndStillReplays)
+{
+    constexpr size_t kLargest = 16 << 20;
+    // The instructions' pause, which takes keys until Return.
+    const std::string start = kHeader + "answer y\\n\n";
+    const std::string record = File("full");
+    const std::string full = "qir: the record " + record +
+                             " is full (16 MiB, the most a record holds): the game ends here, and its record "
+                             "replays up to this point\n";
+    // Room for one "key z" line, which fills it to the byte; the next key is refused.
+    WriteFile(record, Keys(start, kLargest - 6));
+    const RunResult resumed = RunQir({"--resume", record}, "zzz\n");
+    EXPECT_EQ(resumed.status, 1);
+    EXPECT_EQ(resumed.errors, full);
+    const std::string kept = ReadFile(record);
+    EXPECT_EQ(kept.size(), kLargest);
+    EXPECT_TRUE(kept.ends_with("\nkey z\n"));
+    const RunResult replayed = RunQir({"--replay", record});
+    EXPECT_EQ(replayed.status, 0);
+    EXPECT_EQ(replayed.errors, "");
+    EXPECT_TRUE(replayed.output.ends_with("Press Return/Enter to begin the game.\n")) << LastLines(replayed.output, 2);
+    const RunResult again = RunQir({"--resume", record}, "z\n");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.errors, full) << "a full record stays full";
+    EXPECT_EQ(ReadFile(record), kept);
+}
+
+// Names and values from outside reach the terminal escaped, wherever a
+// message shows them: C0, DEL and C1 controls and bytes that are no UTF-8
+// become \xNN; UTF-8 stands as it is, and a name is never cut.
+TEST_F(RecordFile, NamesAndValuesReachTheTerminalEscaped)
+{
+    const std::string osc = "\x1b]0;PWNED\x07\x1b[2J";
+    const std::string shownOsc = "\\x1b]0;PWNED\\x07\\x1b[2J";
+    // UTF-8, C1 controls, bytes that are no UTF-8 (a stray byte, an overlong
+    // form, a surrogate), and more than any piece that is cut short.
+    const std::string odd = "x" + osc + "é-ü 𝄞 \xc2\x9b\xff\xc0\xaf\xed\xa0\x80" + std::string(200, 'n');
+    const std::string shownOdd =
+        "x" + shownOsc + "é-ü 𝄞 \\xc2\\x9b\\xff\\xc0\\xaf\\xed\\xa0\\x80" + std::string(200, 'n');
+    const std::string usage = ". Try 'qir --help'.\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string errors;
+        int status;
+    };
+    const Case cases[] = {
+        {{"--seed", osc}, "qir: invalid seed '" + shownOsc + "' (a whole number from 0 to 2147483647)" + usage, 2},
+        {{"--replay", "a", "--delay", "\x7f"},
+         "qir: invalid delay '\\x7f' (seconds from 0 to 60, such as 2 or 0.5)" + usage,
+         2},
+        {{"extra" + osc}, "qir: unexpected argument 'extra" + shownOsc + "'" + usage, 2},
+        {{"--" + osc}, "qir: unknown option '--" + shownOsc + "'" + usage, 2},
+        {{"-\x01"}, "qir: unknown option '-\\x01'" + usage, 2},
+        {{"--replay", File(odd)}, "qir: cannot open the record " + File(shownOdd) + ": No such file or directory\n", 1},
+        {{"--record", File(odd + "/x")},
+         "qir: cannot create the record " + File(shownOdd + "/x") + ": No such file or directory\n",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.errors);
+        const RunResult run = RunQir(c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.errors, c.errors);
+    }
 }
 
 // The records that earlier versions made replay as they were played. A

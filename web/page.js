@@ -14,6 +14,17 @@
     const kNothingTyped = -2;             // src/os/osWeb.cpp's PageTakeByte: nothing typed yet
     const kEndOfInput = -1;               // and EOF
     const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
+    const kLargestRecord = 16 << 20;      // src/record.cpp's bound: a file is read no further than one byte past it
+    const kRecordFolder = '/records';     // the game's folder in its file system, which holds records only
+    // The terminal parses what it is given a little at a time: the game waits
+    // while more than the high-water mark of its output is still unparsed,
+    // until less than the low-water mark is, so nothing is ever discarded.
+    // Its output goes to the terminal in pieces of at most kPiece bytes.
+    const kHighWater = 1 << 20;
+    const kLowWater = 1 << 18;
+    const kPiece = 1 << 16;
+    const kMoreShown = 1;                 // src/os/osWeb.cpp's PageShow: shown, and the game may go on
+    const kTerminalBehind = 2;            // shown, and the game waits for the terminal
 
     const term = new Terminal({
         convertEol: true,  // the game ends its lines with a bare newline, as a terminal's driver expects
@@ -33,6 +44,35 @@
     const encoder = new TextEncoder();
     let shownAt = null;  // when the game's first output reached the screen, in ms since the page was opened
     let game = null;     // the game being played, or the last one
+    // Whether each game's whole output is kept: only while the page's check
+    // asks for it (it sets window.qirKeepOutput before the page loads).
+    const keepingOutput = window.qirKeepOutput === true;
+
+    // Text from outside the page (a file's name, the address) as the terminal
+    // or the document shows it: every control character (C0, DEL, C1) and
+    // every lone surrogate is escaped, as the game escapes names in its
+    // messages; all else stands as it is.
+    function shown(text) {
+        let out = '';
+        for (const ch of String(text)) {
+            const code = ch.codePointAt(0);
+            if (code < 0x20 || (code >= 0x7f && code < 0xa0)) {
+                out += '\\x' + code.toString(16).padStart(2, '0');
+            } else if (code >= 0xd800 && code < 0xe000) {
+                out += '\\u' + code.toString(16);
+            } else {
+                out += ch;
+            }
+        }
+        return out;
+    }
+
+    // Something that went wrong before or around a game, said on the page's
+    // terminal as the game says its own failures, and beside it.
+    function sayFailure(text) {
+        term.write(shown(text) + '\n');
+        showState(shown(text.replace(/^qir: /, '')));
+    }
 
     // ---- The game's process: its standard input, output and record.
 
@@ -46,7 +86,11 @@
             inputAt: 0,            // the next of them to read
             inputEnded: false,     // the player ended the input (Ctrl-D on an empty line)
             wake: null,            // resolves the game's wait for keys
-            output: [],            // every chunk the game wrote to its standard output
+            output: [],            // every chunk the game wrote to its standard output, when kept
+            gathered: [],          // chunks of output not yet handed to the terminal
+            gatheredBytes: 0,
+            unparsed: 0,           // bytes handed to the terminal that it has not parsed yet
+            caughtUp: null,        // resolves the game's wait for the terminal
             recordText: '',
             line: '',              // the line being edited, not yet sent
             ended: false,
@@ -60,30 +104,84 @@
         createQir({
             qirPage: calls,
             print: text => calls.show(encoder.encode(text + '\n')),
-            printErr: text => term.write(text + '\n'),
+            // After what the game wrote before it, as on a terminal.
+            printErr: text => {
+                handOutput(g);
+                term.write(shown(text) + '\n');
+            },
             onExit: status => gameEnded(g, status),
             onAbort: () => gameEnded(g, kCrashed),
         }).then(module => {
             g.module = module;
+            // Records live in a folder of their own, so that a file of any
+            // name (such as dev or tmp) is a record and nothing else.
+            module.FS.mkdir(kRecordFolder);
+            module.FS.chdir(kRecordFolder);
             if (file) {
-                module.FS.writeFile(file.name, file.bytes);
+                try {
+                    module.FS.writeFile(file.name, file.bytes, {canOwn: true});
+                } catch (error) {
+                    gameEnded(g, kCrashed);
+                    sayFailure(`qir: cannot open the record ${file.name}: ${error.message || error}`);
+                    return;
+                }
             }
             module.runGame(args);
+        }, error => {
+            gameEnded(g, kCrashed);
+            sayFailure(`qir: cannot start the game: ${error.message || error}`);
         });
         term.focus();
         return g;
     }
 
+    // Hands what game g gathered to the terminal in one piece, and wakes the
+    // game once the terminal has caught up with it. The output of a game that
+    // was left goes nowhere, and that game never wakes from such a wait.
+    function handOutput(g) {
+        const piece = new Uint8Array(g.gatheredBytes);
+        g.gathered.reduce((at, chunk) => { piece.set(chunk, at); return at + chunk.length; }, 0);
+        g.gathered = [];
+        g.gatheredBytes = 0;
+        if (g !== game || piece.length === 0) {
+            return;
+        }
+        g.unparsed += piece.length;
+        term.write(piece, () => {
+            g.unparsed -= piece.length;
+            if (g.caughtUp !== null && g.unparsed < kLowWater) {
+                const caughtUp = g.caughtUp;
+                g.caughtUp = null;
+                caughtUp();
+            }
+        });
+    }
+
     // What src/os/osWeb.cpp calls for game g.
     function pageCalls(g) {
         return {
+            // The game's output is gathered, and handed to the terminal in
+            // large pieces, or when the game next waits or ends: a terminal
+            // write for each short question would cost more than the terminal.
             show(bytes) {
-                g.output.push(bytes);
-                term.write(bytes);
+                if (keepingOutput) {
+                    g.output.push(bytes);
+                }
+                g.gathered.push(bytes);
+                g.gatheredBytes += bytes.length;
+                if (g.gatheredBytes >= kPiece) {
+                    handOutput(g);
+                } else if (g.gatheredBytes === bytes.length) {
+                    queueMicrotask(() => handOutput(g));
+                }
                 if (shownAt === null) {
                     shownAt = performance.now();
                 }
-                return 1;
+                return g.unparsed + g.gatheredBytes > kHighWater ? kTerminalBehind : kMoreShown;
+            },
+            terminalCaughtUp() {
+                handOutput(g);
+                return new Promise(resolve => { g.caughtUp = resolve; });
             },
             takeByte() {
                 if (g.inputAt < g.input.length) {
@@ -266,7 +364,7 @@
         const release = await lockRecord(name);
         if (release === null) {
             // As a second qir --resume of the same file says on a terminal.
-            term.write(`qir: the record ${name} is in use by another qir\n`);
+            term.write(`qir: the record ${shown(name)} is in use by another qir\n`);
             return;
         }
         const text = localStorage.getItem(kRecordKey + name);
@@ -285,8 +383,22 @@
         startGame(['--replay', name], null, null, {name, bytes});
     }
 
+    // A file larger than any record is refused as the game refuses it,
+    // before any of it is read; of a file that grows meanwhile no more is
+    // read than a record may hold and one byte, which the game refuses.
     function replayFile(file) {
-        file.arrayBuffer().then(buffer => replayText(file.name, new Uint8Array(buffer)));
+        const refuse = reason => {
+            leaveGame();
+            term.reset();
+            sayFailure(`qir: cannot read the record ${file.name}: ${reason}`);
+            offerKeptGames();
+        };
+        if (file.size > kLargestRecord) {
+            refuse('it is larger than 16 MiB, which no game\'s record is');
+            return;
+        }
+        file.slice(0, kLargestRecord + 1).arrayBuffer().then(buffer => replayText(file.name, new Uint8Array(buffer)),
+                                                             error => refuse(error.message || String(error)));
     }
 
     // The game on the screen is left as it stands: its record stays kept,
@@ -397,8 +509,23 @@
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),
         ended: () => game !== null && game.ended,
+        status: () => (game ? game.status : null),
         waiting: () => game !== null && game.wake !== null,
         shownAt: () => shownAt,
+        // Whether every cell of the terminal has the terminal's own colours.
+        plain: () => {
+            const buffer = term.buffer.active;
+            for (let y = 0; y < buffer.length; ++y) {
+                const line = buffer.getLine(y);
+                for (let x = 0; x < line.length; ++x) {
+                    const cell = line.getCell(x);
+                    if (!cell.isFgDefault() || !cell.isBgDefault()) {
+                        return false;
+                    }
+                }
+            }
+            return true;
+        },
         screen: () => {
             const buffer = term.buffer.active;
             return Array.from({length: term.rows}, (_, y) => buffer.getLine(buffer.viewportY + y).translateToString(true));

@@ -11,6 +11,9 @@
 // What clears the screen: the output carries it before every board, unless
 // screens are separated, and each system's OsShow clears its screen with it.
 inline constexpr std::string_view kClearScreen = "\033[H\033[2J";
+// How every record begins: its first line is these words and its format. The
+// systems know it only to tell a leftover record in the making from any other file.
+inline constexpr std::string_view kRecordMagic = "Qir record ";
 
 void OsSetUpStreams(int& inputError, int& outputError);  // notes a standard stream that cannot be used
 int OsWrite(int fd, const char* data, size_t length);
@@ -23,12 +26,20 @@ bool OsScreenSize(int fd, int& rows, int& columns);
 void OsSleep(int milliseconds);
 // The record's file is opened once and then used through its descriptor.
 enum class RecordUse {
-    kCreate,    // a new file, read and appended to (--record); its folder is synced too
+    kCreate,    // a new file, read and appended to (--record), nameless until OsPlaceRecord
     kContinue,  // a record that exists, read, cut and appended to (--resume)
     kShow,      // a record that is only read (--replay)
 };
 constexpr int kNotAFile = -1;  // what OsOpenRecord returns for a pipe or a device: it is not read
 int OsOpenRecord(const char* path, RecordUse use, int& fd);  // a regular file only; fd is -1 on failure
+// A new record, its header written and synced, takes its name, which it never
+// takes from another file (EEXIST), and the name is synced to the disk. Until
+// then no other program can open it, and OsCloseRecord leaves nothing of it
+// behind. fd may change.
+int OsPlaceRecord(const char* path, int& fd);
+// Whether fd is the very file of the standard stream `stream` (0, 1 or 2);
+// false when either cannot tell.
+bool OsSameFile(int fd, int stream);
 // An exclusive lock held until the program ends, which takes no lock from a
 // reader; EAGAIN when another program holds it, ENOLCK where the file system
 // cannot lock.

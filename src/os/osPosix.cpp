@@ -2,13 +2,16 @@
 // The system's calls on Linux and the other POSIX systems: the standard
 // streams, the terminal and the record's file. The rest of the game names no
 // system; Windows has its own file beside this one.
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <string_view>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -100,13 +103,32 @@ void OsSleep(int milliseconds)
 
 namespace {
 
+// How a new record is made until it takes its name.
+enum class Making {
+    kNothing,    // no record is being made, or it has its name
+    kUnnamed,    // a file without a name in the record's folder (O_TMPFILE)
+    kTemporary,  // a file of a temporary name there, on a file system without unnamed files
+};
+// A record in the making is named this and six characters: a --record
+// finds a temporary file that a killed qir left behind by that name.
+constexpr std::string_view kTemporaryStem = ".qir-new-";
+constexpr off_t kLongestHeader = 4096;  // no file larger was ever a record in the making
+
+Making gMaking = Making::kNothing;
+int gMadeFd = -1;        // the descriptor of the record in the making
+std::string gTemporary;  // its path, while it is kTemporary
+
+std::string FolderOf(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash == nullptr ? "." : slash == path ? "/" : std::string(path, slash);
+}
+
 // A new record's name must be on the disk as well as its lines: its folder is
 // synced once. A file system that cannot sync a folder says EINVAL; its
 // lines are still synced one by one.
-int SyncFolder(const char* path)
+int SyncFolder(const std::string& folder)
 {
-    const char* slash = std::strrchr(path, '/');
-    const std::string folder = slash == nullptr ? "." : slash == path ? "/" : std::string(path, slash);
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return errno;
@@ -127,12 +149,176 @@ int NotARegularFile(int fd)
     return S_ISREG(status.st_mode) ? 0 : S_ISDIR(status.st_mode) ? EISDIR : kNotAFile;
 }
 
+// Whether the name `path` still stands for the open file fd.
+bool StillNamed(int fd, const std::string& path)
+{
+    struct stat open {};
+    struct stat named {};
+    return fstat(fd, &open) == 0 && lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
+// Whether fd, open at `path`, is a record in the making that nobody makes any
+// more: a file of ours that holds no more than the beginning of a record, and
+// whose lock can be taken.
+bool Abandoned(int fd, const std::string& path)
+{
+    struct stat status {};
+    std::array<char, kRecordMagic.size()> start{};
+    const ssize_t n = read(fd, start.data(), start.size());
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+           status.st_size <= kLongestHeader && n >= 0 &&
+           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && OsLockRecord(fd) == 0 &&
+           StillNamed(fd, path);
+}
+
+// A temporary file that a killed qir left in the folder is removed, once its
+// lock can be taken: one that a qir still makes is locked, and stays. Nothing
+// but such a file is ever removed.
+void RemoveLeftovers(const std::string& folder)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        const std::string path = folder + "/" + std::string(name);
+        struct stat status {};
+        if (!name.starts_with(kTemporaryStem) || name.size() != kTemporaryStem.size() + 6 ||
+            lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            continue;  // a device is not even opened
+        }
+        const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd >= 0 && Abandoned(fd, path)) {
+            unlink(path.c_str());
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    closedir(dir);
+}
+
+// A temporary file in the folder, locked before anyone else can take it: one
+// that a qir cleaning the folder took in the instant between its making and
+// its lock is left to that qir, and another is made.
+int MakeTemporary(const std::string& folder, int& fd)
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string path = folder + "/" + std::string(kTemporaryStem) + "XXXXXX";
+        fd = mkostemp(path.data(), O_APPEND | O_CLOEXEC);
+        if (fd < 0) {
+            return errno;
+        }
+        int error = OsLockRecord(fd);
+        if ((error == 0 || error == ENOLCK) && StillNamed(fd, path)) {
+            gTemporary = path;
+            return fchmod(fd, 0644 & ~mask) == 0 ? 0 : errno;
+        }
+        if (error != EAGAIN && error != 0 && error != ENOLCK) {
+            unlink(path.c_str());
+            close(fd);
+            return error;
+        }
+        close(fd);
+    }
+    return EAGAIN;
+}
+
+// A new record is made where its name will be, but without that name: a
+// --resume that starts meanwhile finds no file rather than an empty one.
+int MakeRecord(const char* path, int& fd)
+{
+    struct stat status {};
+    if (lstat(path, &status) == 0) {
+        return EEXIST;  // said at once; only OsPlaceRecord takes the name
+    }
+    const std::string folder = FolderOf(path);
+    RemoveLeftovers(folder);
+    int error = 0;
+#ifdef O_TMPFILE
+    fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0644);
+    gMaking = Making::kUnnamed;
+    error = fd >= 0 ? 0 : errno;
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL)  // none on this file system or system
+#endif
+    {
+        gMaking = Making::kTemporary;
+        error = MakeTemporary(folder, fd);
+    }
+    gMadeFd = error == 0 ? fd : -1;
+    gMaking = error == 0 ? gMaking : Making::kNothing;
+    return error;
+}
+
+// What a file system says to a link or a rename that it cannot do.
+bool CannotLink(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS || error == ENOENT;
+}
+
+// The record in the making takes its name, which no other file may hold.
+int LinkRecord(const char* path, int fd)
+{
+    if (gMaking == Making::kUnnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    }
+    int error = EINVAL;
+#ifdef RENAME_NOREPLACE
+    error = renameat2(AT_FDCWD, gTemporary.c_str(), AT_FDCWD, path, RENAME_NOREPLACE) == 0 ? 0 : errno;
+#endif
+    if (CannotLink(error)) {
+        error = link(gTemporary.c_str(), path) == 0 ? 0 : errno;
+        if (error == 0) {
+            unlink(gTemporary.c_str());
+        }
+    }
+    return error;
+}
+
+// Where the file system can neither link a file nor rename one without
+// replacing another, the record is made at its name after all, as a new file
+// that is removed again unless its header reaches the disk.
+int CopyToItsName(const char* path, int& fd)
+{
+    const int placed = open(path, O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (placed < 0) {
+        return errno;
+    }
+    int error = OsLockRecord(placed);
+    error = error == ENOLCK ? 0 : error;
+    std::array<char, kLongestHeader> header{};
+    ssize_t n = 0;
+    for (off_t at = 0; error == 0 && (n = pread(fd, header.data(), header.size(), at)) > 0; at += n) {
+        error = OsWrite(placed, header.data(), static_cast<size_t>(n));
+    }
+    error = error == 0 && n < 0 ? errno : error;
+    if (error == 0) {
+        error = OsSyncRecord(placed);
+    }
+    if (error != 0) {
+        unlink(path);
+        close(placed);
+        return error;
+    }
+    OsCloseRecord(fd);
+    fd = placed;
+    return 0;
+}
+
 }  // namespace
 
 int OsOpenRecord(const char* path, RecordUse use, int& fd)
 {
-    static constexpr int kUses[] = {O_RDWR | O_CREAT | O_EXCL | O_APPEND, O_RDWR | O_APPEND, O_RDONLY};
-    fd = open(path, kUses[static_cast<int>(use)] | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    static constexpr int kUses[] = {0, O_RDWR | O_APPEND, O_RDONLY};
+    if (use == RecordUse::kCreate) {
+        return MakeRecord(path, fd);
+    }
+    fd = open(path, kUses[static_cast<int>(use)] | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return errno;
     }
@@ -140,14 +326,36 @@ int OsOpenRecord(const char* path, RecordUse use, int& fd)
     if (error == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         error = errno;
     }
-    if (error == 0 && use == RecordUse::kCreate && (error = SyncFolder(path)) != 0) {
-        unlink(path);  // empty and ours: a second try must not find it in the way
-    }
     if (error != 0) {
         close(fd);
         fd = -1;
     }
     return error;
+}
+
+int OsPlaceRecord(const char* path, int& fd)
+{
+    int error = LinkRecord(path, fd);
+    if (CannotLink(error)) {
+        error = CopyToItsName(path, fd);
+    }
+    if (error != 0) {
+        return error;  // still in the making: closing it removes it
+    }
+    gMaking = Making::kNothing;
+    gMadeFd = -1;
+    if ((error = SyncFolder(FolderOf(path))) != 0) {
+        unlink(path);  // ours, and no game began in it: a second try must not find it in the way
+    }
+    return error;
+}
+
+bool OsSameFile(int fd, int stream)
+{
+    struct stat record {};
+    struct stat other {};
+    return fstat(fd, &record) == 0 && fstat(stream, &other) == 0 && record.st_dev == other.st_dev &&
+           record.st_ino == other.st_ino;
 }
 
 int OsLockRecord(int fd)
@@ -188,7 +396,16 @@ int OsSyncRecord(int fd)
     return 0;
 }
 
+// A record still in the making goes with its descriptor: an unnamed file by
+// itself, a temporary one by its name.
 void OsCloseRecord(int fd)
 {
+    if (fd == gMadeFd && gMaking == Making::kTemporary) {
+        unlink(gTemporary.c_str());
+    }
+    if (fd == gMadeFd) {
+        gMaking = Making::kNothing;
+        gMadeFd = -1;
+    }
     close(fd);
 }

@@ -17,11 +17,13 @@
 
 namespace {
 
-constexpr int kNothingTyped = -2;  // PageTakeByte: the player has typed nothing yet
+constexpr int kNothingTyped = -2;   // PageTakeByte: the player has typed nothing yet
+constexpr int kTerminalBehind = 2;  // PageShow: the terminal has much of the output still to show
 
 // NOLINTBEGIN: the page's JavaScript, which the compiler only carries.
 EM_JS(int, PageShow, (const char* data, int length), { return Module.qirPage.show(HEAPU8.slice(data, data + length)); })
 EM_JS(int, PageTakeByte, (), { return Module.qirPage.takeByte(); })
+EM_ASYNC_JS(void, PageAwaitTerminal, (), { await Module.qirPage.terminalCaughtUp(); })
 EM_ASYNC_JS(void, PageAwaitKeys, (), { await Module.qirPage.keysTyped(); })
 EM_JS(int, PageKeepRecord, (const char* path), { return Module.qirPage.keepRecord(UTF8ToString(path)); })
 EM_JS(int, PageIsTerminal, (int fd), { return Module.qirPage.isTerminal(fd); })
@@ -57,10 +59,16 @@ int OsWrite(int fd, const char* data, size_t length)
 }
 
 // The terminal emulator knows the clearing sequence, so the output goes to it
-// as it is.
+// as it is. It shows what it is given bit by bit, and would drop output that
+// piles up unshown: the game waits, its stack put aside, until the terminal
+// has caught up.
 int OsShow(std::string_view text)
 {
-    return PageShow(text.data(), static_cast<int>(text.size())) != 0 ? 0 : EIO;
+    const int shown = PageShow(text.data(), static_cast<int>(text.size()));
+    if (shown == kTerminalBehind) {
+        PageAwaitTerminal();
+    }
+    return shown != 0 ? 0 : EIO;
 }
 
 // Waits for the player's keys without holding up the page: the game's stack
@@ -89,8 +97,9 @@ void OsSleep(int milliseconds)
     emscripten_sleep(static_cast<unsigned>(milliseconds));
 }
 
-// The record is a file the page put in memory, or a new one there; a record
-// that is written is kept by the page from its first sync on.
+// The record is a file the page put in memory, or a new one there, made at its
+// name: a record that is written is kept by the page from its first sync on,
+// so nothing of it reaches the browser's storage before its header.
 int OsOpenRecord(const char* path, RecordUse use, int& fd)
 {
     static constexpr int kUses[] = {O_RDWR | O_CREAT | O_EXCL | O_APPEND, O_RDWR | O_APPEND, O_RDONLY};
@@ -102,6 +111,17 @@ int OsOpenRecord(const char* path, RecordUse use, int& fd)
         gRecordPath = path;
     }
     return 0;
+}
+
+int OsPlaceRecord(const char* /*path*/, int& /*fd*/)
+{
+    return 0;
+}
+
+// The game's standard streams are the page's terminal, never a file.
+bool OsSameFile(int /*fd*/, int /*stream*/)
+{
+    return false;
 }
 
 // The page takes the game's lock (the browser's Web Locks) before it starts

@@ -7,10 +7,14 @@
 #endif
 #define WIN32_LEAN_AND_MEAN
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include <fcntl.h>
 #include <io.h>
@@ -165,11 +169,177 @@ void OsSleep(int milliseconds)
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
-// The record is kept in binary, so it reads the same on every system. Windows
-// syncs no folder: the file's name is on the disk with its first sync.
+namespace {
+
+// A record in the making is a file of this name and six characters in the
+// record's folder until it takes its own name: a --record finds a temporary
+// file that a killed qir left behind by that name.
+constexpr std::string_view kTemporaryStem = ".qir-new-";
+constexpr LONGLONG kLongestHeader = 4096;  // no file larger was ever a record in the making
+
+int gMadeFd = -1;        // the descriptor of the record in the making
+int gMadeLock = 0;       // what locking it said: 0, or ENOLCK where nothing can be locked
+std::string gTemporary;  // its temporary path
+
+// The errno value of what Windows said.
+int ErrorNumber(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: return ENOENT;
+    case ERROR_ACCESS_DENIED: return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return EAGAIN;
+    default: return EIO;
+    }
+}
+
+// What comes before the record's own name: its folder and the separator, or
+// nothing for the current folder.
+std::string FolderPrefix(const char* path)
+{
+    const std::string_view whole = path;
+    const size_t last = whole.find_last_of("/\\:");
+    return std::string(last == std::string_view::npos ? std::string_view() : whole.substr(0, last + 1));
+}
+
+// Six characters for a temporary name that no other qir picks at the same time.
+std::string SixCharacters()
+{
+    static std::uint32_t next = GetCurrentProcessId() * 2654435761U ^ GetTickCount();
+    std::string six;
+    for (int i = 0; i < 6; ++i) {
+        next = next * 1103515245U + 12345U;
+        six += "abcdefghijklmnopqrstuvwxyz0123456789"[(next >> 16) % 36];
+    }
+    return six;
+}
+
+HANDLE HandleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+// Whether the file is to be removed once its last handle is closed.
+bool DeletePending(HANDLE file)
+{
+    FILE_STANDARD_INFO info{};
+    return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) && info.DeletePending;
+}
+
+// A file opened so that it can be renamed and removed while it is open, as
+// the C library's own files cannot be. The record's own handle takes no
+// delete access itself: while one handle has it, every other open must share
+// deletion, and the C library's (a second qir's, a --replay's) does not.
+HANDLE OpenShared(const std::string& path, DWORD how, DWORD access)
+{
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, how,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Whether the open file is a record in the making that nobody makes any
+// more: it holds no more than the beginning of a record, and its lock can be
+// taken.
+bool Abandoned(int fd)
+{
+    LARGE_INTEGER size{};
+    std::array<char, kRecordMagic.size()> start{};
+    const int n = _read(fd, start.data(), static_cast<unsigned>(start.size()));
+    return GetFileSizeEx(HandleOf(fd), &size) && size.QuadPart <= kLongestHeader && n >= 0 &&
+           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && OsLockRecord(fd) == 0;
+}
+
+// A temporary file that a killed qir left in the folder is removed, once its
+// lock can be taken: one that a qir still makes is locked, and stays. Nothing
+// but such a file is ever removed.
+void RemoveLeftovers(const std::string& prefix)
+{
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((prefix + std::string(kTemporaryStem) + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string_view name = found.cFileName;
+        if (name.size() != kTemporaryStem.size() + 6 ||
+            (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+            continue;
+        }
+        const HANDLE file =
+            OpenShared(prefix + std::string(name), OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE | DELETE);
+        const int fd = file == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
+        if (fd < 0 && file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+        FILE_DISPOSITION_INFO remove{TRUE};
+        if (fd >= 0 && Abandoned(fd)) {
+            SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);  // once it is closed
+        }
+        if (fd >= 0) {
+            _close(fd);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// A temporary file in the record's folder, locked before anyone else can
+// take it: one that a qir cleaning the folder took in the instant between
+// its making and its lock is left to that qir, and another is made.
+int MakeTemporary(const std::string& prefix, int& fd)
+{
+    for (int tries = 0; tries < 100; ++tries) {
+        const std::string path = prefix + std::string(kTemporaryStem) + SixCharacters();
+        const HANDLE file = OpenShared(path, CREATE_NEW, GENERIC_READ | GENERIC_WRITE);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) {
+                continue;
+            }
+            return ErrorNumber(GetLastError());
+        }
+        fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(file);
+            DeleteFileA(path.c_str());
+            return EMFILE;
+        }
+        const int error = OsLockRecord(fd);
+        if ((error == 0 || error == ENOLCK) && !DeletePending(file)) {
+            gTemporary = path;
+            gMadeFd = fd;
+            gMadeLock = error;
+            return 0;
+        }
+        if (error != 0 && error != EAGAIN && error != ENOLCK) {
+            _close(fd);
+            DeleteFileA(path.c_str());
+            return error;
+        }
+        _close(fd);
+    }
+    return EAGAIN;
+}
+
+}  // namespace
+
+// The record is kept in binary, so it reads the same on every system. A new
+// record is made under a temporary name in its folder, and renamed once its
+// header is on the disk: a --resume that starts meanwhile finds no file.
 int OsOpenRecord(const char* path, RecordUse use, int& fd)
 {
-    static constexpr int kUses[] = {_O_RDWR | _O_CREAT | _O_EXCL | _O_APPEND, _O_RDWR | _O_APPEND, _O_RDONLY};
+    static constexpr int kUses[] = {0, _O_RDWR | _O_APPEND, _O_RDONLY};
+    if (use == RecordUse::kCreate) {
+        fd = -1;
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+            return EEXIST;  // said at once; only OsPlaceRecord takes the name
+        }
+        RemoveLeftovers(FolderPrefix(path));
+        return MakeTemporary(FolderPrefix(path), fd);
+    }
     fd = _open(path, kUses[static_cast<int>(use)] | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     struct _stat64 status {};
     if (fd < 0) {
@@ -189,10 +359,48 @@ int OsOpenRecord(const char* path, RecordUse use, int& fd)
     return error;
 }
 
+// The rename never replaces a file, and is on the disk when it returns; the
+// record keeps its lock through it.
+int OsPlaceRecord(const char* path, int& fd)
+{
+    if (!MoveFileExA(gTemporary.c_str(), path, MOVEFILE_WRITE_THROUGH)) {
+        return ErrorNumber(GetLastError());  // still in the making: closing it removes it
+    }
+    if (fd == gMadeFd) {
+        gMadeFd = -1;
+    }
+    return 0;
+}
+
+// Under Wine a redirected handle reports the volume 0: volumes are compared
+// only where both are known.
+bool OsSameFile(int fd, int stream)
+{
+    FILE_ID_INFO record{};
+    FILE_ID_INFO other{};
+    const HANDLE a = HandleOf(fd);
+    const HANDLE b = HandleOf(stream);
+    if (a == INVALID_HANDLE_VALUE || b == INVALID_HANDLE_VALUE || GetFileType(a) != FILE_TYPE_DISK ||
+        GetFileType(b) != FILE_TYPE_DISK || !GetFileInformationByHandleEx(a, FileIdInfo, &record, sizeof record) ||
+        !GetFileInformationByHandleEx(b, FileIdInfo, &other, sizeof other)) {
+        return false;
+    }
+    const FILE_ID_128 unknown{};
+    const bool sameVolume = record.VolumeSerialNumber == 0 || other.VolumeSerialNumber == 0 ||
+                            record.VolumeSerialNumber == other.VolumeSerialNumber;
+    return sameVolume && std::memcmp(&record.FileId, &other.FileId, sizeof record.FileId) == 0 &&
+           std::memcmp(&record.FileId, &unknown, sizeof unknown) != 0;
+}
+
 // Windows enforces a lock on reads, so the lock covers one byte far beyond
-// any record's end: a --replay can still read a game in play.
+// any record's end: a --replay can still read a game in play. A lock is no
+// more than one deep, so a record in the making, locked as it was made, says
+// what that lock said.
 int OsLockRecord(int fd)
 {
+    if (fd == gMadeFd) {
+        return gMadeLock;
+    }
     const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     OVERLAPPED beyond{};
     beyond.OffsetHigh = 0x40000000;  // 2^62
@@ -228,7 +436,13 @@ int OsSyncRecord(int fd)
     return _commit(fd) == 0 ? 0 : errno;
 }
 
+// A record still in the making goes with its descriptor.
 void OsCloseRecord(int fd)
 {
+    const bool made = fd == gMadeFd;
+    gMadeFd = made ? -1 : gMadeFd;
     _close(fd);
+    if (made) {
+        DeleteFileA(gTemporary.c_str());
+    }
 }

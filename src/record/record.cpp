@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int kRecordFormat = 1;
-constexpr std::string_view kMagic = "Qir record ";
 // A game of 3,000 answers keeps about 30 KB, and its longest line is its
 // `game` line: these bounds leave room for any game and refuse a file that is
 // no record before it can take the memory of one.
@@ -49,10 +48,12 @@ struct Entry {
 
 Mode gMode = Mode::kLive;
 std::string gPath;            // the record's file
+std::string gName;            // its name as messages show it
 int gFile = -1;               // its descriptor, open from the start to the end of a game that writes it
 std::vector<Entry> gEntries;  // what a resumed or replayed record holds
 size_t gNext = 0;             // the next entry to give
 long long gWholeLength = -1;  // the file's length without a cut last line
+size_t gLength = 0;           // what the record holds once a cut last line is gone, and what is appended
 bool gSeeded = false;         // --seed was given, here or in the record
 std::uint32_t gSeed = 0;
 std::uint32_t gSeedings = 0;  // how often the dice were seeded in this process
@@ -62,31 +63,42 @@ const char* KindName(char kind)
     return kind == 'd' ? "dice" : kind == 'a' ? "answer" : "key";
 }
 
+// A record that is still being made is removed with its descriptor: no game
+// began in it.
 [[noreturn]] void Fail(const std::string& message)
 {
     std::fprintf(stderr, "qir: %s\n", message.c_str());
+    if (gFile >= 0) {
+        OsCloseRecord(gFile);
+    }
     std::exit(1);
 }
 
 [[noreturn]] void RecordError(int line, const std::string& problem)
 {
-    Fail(gPath + " line " + std::to_string(line) + ": " + problem);
+    Fail(gName + " line " + std::to_string(line) + ": " + problem);
 }
 
 [[noreturn]] void CannotWrite(int error)
 {
-    Fail("cannot write the record " + gPath + ": " + std::strerror(error));
+    Fail("cannot write the record " + gName + ": " + std::strerror(error));
 }
 
 [[noreturn]] void CannotRead(const std::string& reason)
 {
-    Fail("cannot read the record " + gPath + ": " + reason);
+    Fail("cannot read the record " + gName + ": " + reason);
 }
 
 // Appends one line (or the header) and waits until it is on the disk: the
-// game acts on nothing that a stopped machine could take from the record.
+// game acts on nothing that a stopped machine could take from the record. A
+// record never grows past what a record may hold, so every record the game
+// wrote can be read again: the game ends where the next line would not fit.
 void Append(const std::string& text)
 {
+    if (gLength + text.size() > kLargestRecord) {
+        Fail("the record " + gName + " is full (16 MiB, the most a record holds): the game ends here, and its " +
+             "record replays up to this point");
+    }
     int error = OsWrite(gFile, text.data(), text.size());
     if (error == 0) {
         error = OsSyncRecord(gFile);
@@ -94,6 +106,7 @@ void Append(const std::string& text)
     if (error != 0) {
         CannotWrite(error);
     }
+    gLength += text.size();
 }
 
 // Printable characters stand as they are; the rest, the space and the
@@ -122,21 +135,57 @@ std::string Escaped(std::string_view chars, std::string_view plain)
     return text;
 }
 
-// A piece of a record in a message: what does not print is escaped, so no
-// record can send the terminal a sequence of its own, and a long piece is
-// cut short. Spaces and backslashes stay as the file holds them.
-std::string Quoted(std::string_view piece)
+// The length of the UTF-8 character that starts at `at`, or 0 where the
+// bytes there are none: a stray continuation byte, an overlong form, a
+// surrogate, a code beyond U+10FFFF, or a character cut short.
+size_t Utf8Length(std::string_view text, size_t at)
 {
-    std::string text;
-    for (size_t i = 0; i < piece.size(); ++i) {
-        const std::string next = Escaped(piece.substr(i, 1), " \\");
-        if (text.size() + next.size() > kLongestQuote) {
-            return text + "...";
+    const auto byte = [&](size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0U; };
+    const unsigned lead = byte(0);
+    const size_t length = lead < 0x80                    ? 1
+                          : lead >= 0xc2 && lead <= 0xdf ? 2
+                          : lead >= 0xe0 && lead <= 0xef ? 3
+                          : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                         : 0;
+    // The second byte's range is what keeps out the overlong forms, the
+    // surrogates and what lies beyond U+10FFFF.
+    const unsigned low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+    for (size_t i = 1; i < length; ++i) {
+        if (byte(i) < (i == 1 ? low : 0x80) || byte(i) > (i == 1 ? high : 0xbf)) {
+            return 0;
         }
-        text += next;
     }
-    return text;
+    return length;
 }
+
+}  // namespace
+
+// Valid UTF-8 stands as it is, so a name with accents reads as the player
+// wrote it; every control character, C0, DEL or C1, and every byte that is
+// no UTF-8 is escaped, so nothing from outside can send the terminal a
+// sequence of its own. Spaces and backslashes stay as they are.
+std::string Shown(std::string_view text, size_t longest)
+{
+    std::string shown;
+    for (size_t at = 0, length = 0; at < text.size(); at += length) {
+        length = Utf8Length(text, at);
+        // A C1 control is one of the characters C2 80 to C2 9F.
+        const bool c1 = length == 2 && text[at] == '\xc2' && static_cast<unsigned char>(text[at + 1]) < 0xa0;
+        if (length == 0 || c1) {
+            length = 1;  // each byte of it escaped on its own
+        }
+        const std::string next =
+            length == 1 ? Escaped(text.substr(at, 1), " \\") : std::string(text.substr(at, length));
+        if (longest != std::string_view::npos && shown.size() + next.size() > longest) {
+            return shown + "...";
+        }
+        shown += next;
+    }
+    return shown;
+}
+
+namespace {
 
 bool Unescaped(std::string_view text, std::string& chars)
 {
@@ -231,6 +280,9 @@ void LoadRecord(bool resuming)
     if (const int error = ReadRecordText(text, kLargestRecord + 1); error != 0) {
         CannotRead(std::strerror(error));
     }
+    if (text.empty()) {
+        Fail("the record " + gName + " is empty: no game began in it");
+    }
     if (text.size() > kLargestRecord) {
         CannotRead("it is larger than 16 MiB, which no game's record is");
     }
@@ -241,6 +293,7 @@ void LoadRecord(bool resuming)
     // A write cut short by a crash leaves a last line without its newline:
     // that answer never reached the game.
     const size_t whole = text.rfind('\n') + 1;  // 0 when there is no newline at all
+    gLength = whole;
     std::string_view rest(text.data(), whole);
     std::string_view line;
     int number = 0;
@@ -256,22 +309,23 @@ void LoadRecord(bool resuming)
         }
         return ++number > 0;
     };
-    if (!next() || !line.starts_with(kMagic)) {
+    if (!next() || !line.starts_with(kRecordMagic)) {
         RecordError(1, "not a Qir record");
     }
-    if (line.substr(kMagic.size()) != std::to_string(kRecordFormat)) {
-        RecordError(1, "record format '" + Quoted(line.substr(kMagic.size())) + "' is unknown to qir " QIR_VERSION);
+    if (line.substr(kRecordMagic.size()) != std::to_string(kRecordFormat)) {
+        RecordError(1, "record format '" + Shown(line.substr(kRecordMagic.size()), kLongestQuote) +
+                           "' is unknown to qir " QIR_VERSION);
     }
     if (!next() || !line.starts_with("game ") || line.size() == 5) {
         RecordError(2, "the game's version is missing");
     }
     if (line != "game " QIR_VERSION) {
-        std::fprintf(stderr, "qir: %s was recorded by qir %s; %s it with qir " QIR_VERSION "\n", gPath.c_str(),
-                     Quoted(line.substr(5)).c_str(), resuming ? "resuming" : "replaying");
+        std::fprintf(stderr, "qir: %s was recorded by qir %s; %s it with qir " QIR_VERSION "\n", gName.c_str(),
+                     Shown(line.substr(5), kLongestQuote).c_str(), resuming ? "resuming" : "replaying");
     }
     if (whole < text.size()) {
         gWholeLength = static_cast<long long>(whole);
-        std::fprintf(stderr, "qir: %s: its last line was cut short and is left out%s\n", gPath.c_str(),
+        std::fprintf(stderr, "qir: %s: its last line was cut short and is left out%s\n", gName.c_str(),
                      resuming ? " (removed from the file when the game goes on)" : "");
     }
     gEntries.reserve(static_cast<size_t>(std::count(rest.begin(), rest.end(), '\n')));
@@ -284,8 +338,40 @@ void LoadRecord(bool resuming)
         } else if (ReadEntry(line, number, entry)) {
             gEntries.push_back(entry);
         } else {
-            RecordError(number, "cannot read '" + Quoted(line) + "'");
+            RecordError(number, "cannot read '" + Shown(line, kLongestQuote) + "'");
         }
+    }
+}
+
+// A record that is one of the game's own streams would feed the game its own
+// lines as answers, or take the game's output or errors among its lines: it is
+// refused before anything is read or written. A replay reads no answers, so
+// it may read its record from its input. The refusal goes where it cannot
+// touch the record: the error output, or else a terminal, or nowhere.
+void RefuseOwnStreams(RecordUse use)
+{
+    static const char* const kStreams[] = {"input", "output", "error output"};
+    for (int stream = use == RecordUse::kContinue ? 0 : 1; stream <= 2; ++stream) {
+        if (!OsSameFile(gFile, stream)) {
+            continue;
+        }
+        const std::string message =
+            "qir: cannot use the record " + gName + ": it is also the game's standard " + kStreams[stream] + "\n";
+        if (!OsSameFile(gFile, 2)) {
+            std::fputs(message.c_str(), stderr);
+        } else if (!OsSameFile(gFile, 1) && OsIsTerminal(1)) {
+            OsWrite(1, message.data(), message.size());
+        }
+        std::exit(1);
+    }
+}
+
+// The new record takes its name only now, whole and locked: a --resume that
+// starts before finds no file, and one that starts after finds it in use.
+void PlaceRecord()
+{
+    if (const int error = OsPlaceRecord(gPath.c_str(), gFile); error != 0) {
+        Fail("cannot create the record " + gName + ": " + std::strerror(error));
     }
 }
 
@@ -294,25 +380,27 @@ void LoadRecord(bool resuming)
 // record stops before it can mix its answers in.
 void OpenRecord(RecordUse use)
 {
+    gName = Shown(gPath);
     if (const int error = OsOpenRecord(gPath.c_str(), use, gFile); error != 0) {
         const char* failed = use == RecordUse::kCreate               ? "cannot create"
                              : error == kNotAFile || error == EISDIR ? "cannot read"
                                                                      : "cannot open";
-        Fail(std::string(failed) + " the record " + gPath + ": " +
+        Fail(std::string(failed) + " the record " + gName + ": " +
              (error == kNotAFile ? "not a regular file" : std::strerror(error)));
     }
+    RefuseOwnStreams(use);
     if (use == RecordUse::kShow) {
         return;
     }
     const int error = OsLockRecord(gFile);
     if (error == EAGAIN) {
-        Fail("the record " + gPath + " is in use by another qir");
+        Fail("the record " + gName + " is in use by another qir");
     }
     if (error == ENOLCK) {
         std::fprintf(stderr, "qir: the record %s cannot be locked on its file system (%s); start no other qir on it\n",
-                     gPath.c_str(), std::strerror(error));
+                     gName.c_str(), std::strerror(error));
     } else if (error != 0) {
-        Fail("cannot lock the record " + gPath + ": " + std::strerror(error));
+        Fail("cannot lock the record " + gName + ": " + std::strerror(error));
     }
 }
 
@@ -462,11 +550,12 @@ AnswerSource StartRecord(const Options& options)
         gPath = *options.record;
         OpenRecord(RecordUse::kCreate);
         gMode = Mode::kRecording;
-        std::string header = std::string(kMagic) + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
+        std::string header = std::string(kRecordMagic) + std::to_string(kRecordFormat) + "\ngame " QIR_VERSION "\n";
         if (gSeeded) {
             header += "seed " + std::to_string(gSeed) + "\n";
         }
         Append(header);
+        PlaceRecord();
     }
     if (gMode == Mode::kRecording || gMode == Mode::kResuming) {
         source.noteAnswer = NoteAnswer;
@@ -496,13 +585,13 @@ std::uint32_t DiceSeed()
 bool ResumedGameIsOver()
 {
     if (const size_t unused = gEntries.size() - gNext; unused > 0) {
-        std::fprintf(stderr, "qir: %s: %zu line%s after the end of the game %s not used\n", gPath.c_str(), unused,
+        std::fprintf(stderr, "qir: %s: %zu line%s after the end of the game %s not used\n", gName.c_str(), unused,
                      unused == 1 ? "" : "s", unused == 1 ? "was" : "were");
         gNext = gEntries.size();
     }
     if (gMode != Mode::kResuming) {
         return false;  // nothing was resumed, or the player answered after the record
     }
-    std::fprintf(stderr, "qir: the game recorded in %s is over; there is nothing to resume\n", gPath.c_str());
+    std::fprintf(stderr, "qir: the game recorded in %s is over; there is nothing to resume\n", gName.c_str());
     return true;
 }

@@ -4,11 +4,18 @@
 // the dialogue or the screen. qir.h includes this where Options is declared.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
 bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest);
+// Anything from outside the game (a file's name, an option's value, a piece
+// of a record) as a message shows it: valid UTF-8 as it is, control bytes and
+// bytes that are no UTF-8 as \xNN escapes. Cut short with "..." after
+// `longest` bytes if given; a name is shown whole.
+std::string Shown(std::string_view text, size_t longest = std::string_view::npos);
 // Opens, checks or makes the record these options name, and returns where the
 // game's answers come from: the keyboard, the keyboard noted in the record, a
 // resumed record then the keyboard, or a replay. A record that cannot be used

@@ -5,8 +5,9 @@
 # umask, a later time), builds the game, which plays every recorded session
 # as recorded, and packs packages equal byte for byte to the first ones.
 #   rebuild.sh linux SOURCE_PACKAGE PACKAGE...
-#       the game built with the default build type, and its .deb, .tar.gz,
-#       RPM and source package
+#       the game built with the compiler, build type and flags of the first
+#       build (whose folder QIR_FIRST_BUILD names, or else the defaults), and
+#       its .deb, .tar.gz, RPM and source package
 #   rebuild.sh windows SOURCE_PACKAGE ZIP
 #       the game cross-built for Windows (preset windows), and its zip
 #   rebuild.sh web SOURCE_PACKAGE ZIP
@@ -25,6 +26,34 @@ for package in "$@"; do
   firsts+=("$(realpath "$package")")
 done
 started=$SECONDS
+
+# The same bytes come only from the same compiler and flags: the rebuild takes
+# the first build's, as its CMakeCache.txt holds them. Where they name that
+# build's own folders, or keep the folders whole as a Debug build does, no
+# build elsewhere can match, and the test is skipped, saying why.
+same_flags=()
+if [ "$kind" = linux ] && [ -n "${QIR_FIRST_BUILD:-}" ]; then
+  cache=$QIR_FIRST_BUILD/CMakeCache.txt
+  cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache"; }
+  type=$(cached CMAKE_BUILD_TYPE)
+  upper=$(echo "$type" | tr '[:lower:]' '[:upper:]')
+  first_source=$(cached CMAKE_HOME_DIRECTORY)
+  for name in CMAKE_CXX_COMPILER CMAKE_BUILD_TYPE CMAKE_CXX_FLAGS "CMAKE_CXX_FLAGS_$upper" CMAKE_EXE_LINKER_FLAGS \
+              "CMAKE_EXE_LINKER_FLAGS_$upper"; do
+    value=$(cached "$name")
+    for folder in "$QIR_FIRST_BUILD" "$first_source"; do
+      if [ -n "$folder" ] && [[ $value == *"$folder"* ]]; then
+        echo "skipped: $name of the first build names its own folders ($value); no build elsewhere can match it"
+        exit 77
+      fi
+    done
+    same_flags+=("-D$name=$value")
+  done
+  if [ "$upper" = DEBUG ]; then
+    echo "skipped: a Debug build keeps its folders in its debugging information; no build elsewhere can match it"
+    exit 77
+  fi
+fi
 
 # The other umask than the first build's: folders and files made by this
 # build would then differ, were their modes not fixed by the packaging.
@@ -60,7 +89,7 @@ linux)
   # The source package is made from git's list of files, so this folder
   # becomes a repository that tracks them all.
   git init -q && git add -A
-  cmake -S . -B build -DBUILD_TESTING=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >build.log 2>&1 ||
+  cmake -S . -B build -DBUILD_TESTING=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "${same_flags[@]}" >build.log 2>&1 ||
     { cat build.log; exit 1; }
   cmake --build build -j2 --target qir qirclock qir_package_files >>build.log 2>&1 || { cat build.log; exit 1; }
   # The sessions of the unpacked sources, played by the game built from them.

@@ -2,7 +2,8 @@
 """A replay as a viewer watches it on a terminal.
 
 On a terminal, --replay shows each answer where the player typed it, escaped
-so that no answer can send the terminal a sequence, and waits for Return
+so that no answer can send the terminal a sequence (nor can the record's
+name, in a message), and waits for Return
 before each new screen (q and Return stops it); with no keyboard, or with
 --delay, it plays on by itself, pausing between screens. To a pipe it prints
 exactly what the game printed.
@@ -11,8 +12,10 @@ exactly what the game printed.
 """
 
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -84,6 +87,25 @@ class ReplayOnATerminal(unittest.TestCase):
         self.assertIn(b"y or n: \\x1b[You did not type a y or n.  Please try again: 2JYou did not", shown)
         self.assertIn(b"again: \\tAYou did not", shown)
         self.assertIn(b"again: \\\r\n", shown)
+
+    def test_a_file_name_reaches_the_terminal_escaped(self):
+        # The name would set the window's title, clear the screen and paint
+        # it red; the version warning shows it as text, its accent as it is.
+        folder = tempfile.mkdtemp(prefix="qir-names-")
+        name = os.path.join(folder.encode(), b"x\x1b]0;PWNED\x07\x1b[2J\x1b[31m\xc3\xa9.qir")
+        shutil.copyfile(record("round-seeded"), name)
+        try:
+            with Terminal([QIR.encode(), b"--replay", name, b"--delay", b"0"], rows=60, columns=100,
+                          stdin_is_terminal=False) as t:
+                self.assertFalse(t.wait())
+                self.assertEqual(t.finish(), 0)
+        finally:
+            shutil.rmtree(folder)
+        warning = t.output[:t.output.index(b"\r\n")]
+        self.assertEqual(warning, b"qir: " + os.path.join(folder.encode(), b"x\\x1b]0;PWNED\\x07\\x1b[2J\\x1b[31m\xc3\xa9.qir")
+                         + b" was recorded by qir 1.0.0; replaying it with " + version().encode())
+        self.assertEqual(t.screen.title, "")
+        self.assertTrue(all(cell.fg == "default" for row in t.screen.buffer.values() for cell in row.values()))
 
     def test_with_no_keyboard_or_with_delay_it_plays_on_by_itself(self):
         cases = [

@@ -8,9 +8,12 @@ streams of answers made here from fixed seeds. Each game's output must be the
 Linux game's standard output, and its record the Linux record, byte for
 byte. Then it continues a game interrupted by a reload (and a second tab must
 find it in use), plays a few keys through the terminal itself, replays a
-downloaded record with `qir --replay` and a record file opened in the page,
-and saves a screenshot of a Power 9 board. Prints how many matched, the load
-time and the sizes; exits non-zero on any difference.
+downloaded record with `qir --replay` and record files opened in the page
+(named dev, tmp, proc and home too), shows names and a seed full of escape
+sequences only escaped, refuses a 1.5 GB file at once, replays a 16 MiB
+record of refused answers to its end while measuring the tab's memory, and
+saves a screenshot of a Power 9 board. Prints how many matched, the load
+time, the sizes and the memory; exits non-zero on any difference.
 
 Run by scripts/web-check with Debian's python3 (which has selenium):
     /usr/bin/python3 tests/web/check.py SITE QIR WORK
@@ -45,6 +48,9 @@ RANDOM_STREAMS = 60
 LOAD_LIMIT_MS = 2000  # the first question on the screen
 SIZE_LIMIT = 500 * 1024  # the WebAssembly and JavaScript, gzipped
 GAME_TIMEOUT = 120  # seconds for one game in the page
+LARGEST_RECORD = 16 << 20
+TAB_MEMORY_LIMIT = 300 << 20  # the page's renderer, replaying the largest record
+REFUSAL_LIMIT = 1.0  # seconds to refuse a file far larger than any record
 
 
 class Failures:
@@ -175,9 +181,10 @@ class Linux:
 
 
 class Page:
-    """Headless Chromium showing the page."""
+    """Headless Chromium showing the page; it keeps each game's whole output
+    for the comparisons unless told not to, as in normal play."""
 
-    def __init__(self, site_url, downloads):
+    def __init__(self, site_url, downloads, keep_output=True):
         options = webdriver.ChromeOptions()
         for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
@@ -187,6 +194,9 @@ class Page:
         options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
                                                   "download.prompt_for_download": False})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        if keep_output:
+            self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                        {"source": "window.qirKeepOutput = true;"})
         self.driver.set_script_timeout(GAME_TIMEOUT)
         self.site = site_url
         self.loads = []  # ms from opening the page to the first question on the screen
@@ -194,10 +204,10 @@ class Page:
     def js(self, script, *args):
         return self.driver.execute_script(script, *args)
 
-    def until(self, script, timeout=GAME_TIMEOUT):
+    def until(self, script, timeout=GAME_TIMEOUT, *args):
         deadline = time.time() + timeout
         while time.time() < deadline:
-            value = self.js("return " + script)
+            value = self.js("return " + script, *args)
             if value:
                 return value
             time.sleep(0.02)
@@ -231,6 +241,37 @@ class Page:
 
     def screen(self):
         return self.js("return qir.screen()")
+
+    def open_file(self, name, content):
+        """Gives the page's file chooser a file of any name, as a player's choice would."""
+        self.js("const chosen = new DataTransfer();"
+                "chosen.items.add(new File([Uint8Array.from(arguments[1])], arguments[0]));"
+                "const input = document.getElementById('replay-file');"
+                "input.files = chosen.files; input.dispatchEvent(new Event('change'));", name, list(content))
+
+    def tab_kilobytes(self):
+        """The memory of the page's renderer, the largest of the browser's:
+        its own (private) memory, as the browser's task manager counts a tab,
+        and all it has resident, the browser's code shared with others too."""
+        tree = {}
+        for stat in Path("/proc").glob("[0-9]*/stat"):
+            try:
+                fields = stat.read_text().rsplit(")", 1)[1].split()
+                tree.setdefault(int(fields[1]), []).append(int(stat.parent.name))
+            except (OSError, IndexError, ValueError):
+                pass
+        largest, todo = (0, 0), [self.driver.service.process.pid]
+        while todo:
+            pid = todo.pop()
+            todo += tree.get(pid, [])
+            try:
+                if b"--type=renderer" in Path(f"/proc/{pid}/cmdline").read_bytes():
+                    memory = Path(f"/proc/{pid}/smaps_rollup").read_text()
+                    own = sum(int(n) for n in re.findall(r"Private_(?:Clean|Dirty):\s+(\d+)", memory))
+                    largest = max(largest, (own, int(re.search(r"Rss:\s+(\d+)", memory).group(1))))
+            except (OSError, AttributeError):
+                pass
+        return largest
 
 
 def compare_games(page, linux, failures, cases):
@@ -309,24 +350,141 @@ def wait_for_download(folder, timeout=20):
 
 def replay_in_page(page, linux, failures):
     """A record file opened in the page replays there as qir --replay shows it
-    on a terminal, waiting for Return before each screen."""
-    name = "replay-opened-file"
+    on a terminal, waiting for Return before each screen; so do files named as
+    the folders of a system (a short game for these)."""
+    whole = answers(DATA / "bench" / "quelby-first-power4.in")
+    short = b"\n".join(whole.split(b"\n")[:120]) + b"\n"
+    for file_name, stdin in [("game.qir", whole), ("dev", short), ("tmp", short), ("proc", short), ("home", short)]:
+        name = "replay-opened-file" + ("" if file_name == "game.qir" else "-named-" + file_name)
+        try:
+            _, record = linux.play(name + "-played", ["--seed", "33", "--record", "game.qir"], stdin)
+            want_out = linux.replay_on_terminal(name, record)
+            path = linux.work / "linux" / name / file_name
+            path.write_bytes(record)
+            page.open("?seed=1")
+            page.first_question()
+            page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
+            out, _, _ = watch_replay(page)
+            page.forget_games()
+            failures.case(name, failures.check(name, "replayed output", want_out, out))
+        except Exception as error:  # pylint: disable=broad-except
+            failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def watch_replay(page, timeout=GAME_TIMEOUT, sample=None):
+    """Presses Return whenever the replay on the page's terminal waits for it,
+    until it ends; `sample` is called meanwhile."""
+    page.js("window.qirViewer = setInterval(() => { if (qir.waiting()) qir.type('\\n'); }, 5);")
+    deadline = time.time() + timeout
+    while not page.js("return qir.ended()"):
+        if time.time() > deadline:
+            raise TimeoutError("the replay did not end")
+        if sample:
+            sample()
+        time.sleep(0.2)
+    page.js("clearInterval(window.qirViewer)")
+    return page.results()
+
+
+CONTROLS = r"[\x00-\x08\x0b-\x1f\x7f-\x9f]"
+
+
+def nothing_raw(page):
+    """Whether the page's terminal and document hold no control character
+    from outside, nothing painted in a colour, and the page's own title."""
+    return page.js("const controls = new RegExp(arguments[0]);"
+                   "return document.title === 'Qir' && !controls.test(document.body.textContent) &&"
+                   " !qir.screen().some(line => controls.test(line)) && qir.plain();", CONTROLS)
+
+
+def escaped_names(page, failures):
+    """A seed from the page's address and the names of files opened in it
+    reach its terminal and its document only escaped, whatever sequences they
+    hold; a name in UTF-8 is shown as it is."""
+    osc = "\x1b]0;PWNED\x07\x1b[2J"
+    shown_osc = "\\x1b]0;PWNED\\x07\\x1b[2J"
+    old = b"Qir record 1\ngame 1.0.0\n"
+    cases = [
+        ("seed", "?seed=%1b]0;PWNED%07%1b[2J%1b[1;1HYou%20win!%20Enter%20your%20password:", None,
+         "qir: invalid seed '" + shown_osc + "\\x1b[1;1HYou win! Enter your password:'"),
+        ("file-name", "?seed=1", "x" + osc + "\x1b[31m\x9b2J.qir",
+         "qir: x" + shown_osc + "\\x1b[31m\\xc2\\x9b2J.qir was recorded by qir 1.0.0"),
+        ("utf8-file-name", "?seed=1", "é-ü 𝄞.qir", "qir: é-ü 𝄞.qir was recorded by qir 1.0.0"),
+    ]
+    for what, query, file_name, said in cases:
+        name = "escaped-" + what
+        try:
+            page.open(query)
+            if file_name is not None:
+                page.first_question()
+                page.open_file(file_name, old)
+            page.until("qir.ended()", 10)
+            shown = page.until("qir.screen().find(line => line.startsWith(arguments[0]))", 10, said)
+            page.forget_games()
+            failures.case(name, failures.check(name, "the message", True, bool(shown)),
+                          failures.check(name, "nothing raw on the page", True, nothing_raw(page)))
+        except Exception as error:  # pylint: disable=broad-except
+            failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def hostile_files(site_url, downloads, work, failures):
+    """In a page as a player has it (its output not kept): a file far larger
+    than any record is refused at once, unread; the largest record, of refused
+    answers only, replays to its end in time and within the tab's memory.
+    Returns the figures."""
+    page = Page(site_url, downloads, keep_output=False)
+    figures = {}
     try:
-        _, record = linux.play(name + "-played", ["--seed", "33", "--record", "game.qir"],
-                               answers(DATA / "bench" / "quelby-first-power4.in"))
-        want_out = linux.replay_on_terminal(name, record)
-        path = linux.work / "linux" / name / "game.qir"
-        page.open("?seed=1")
-        page.first_question()
-        page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
-        # On the page's terminal the replay waits for Return before each screen.
-        page.js("window.qirViewer = setInterval(() => { if (qir.waiting()) qir.type('\\n'); }, 5);")
-        out, _, _ = page.results()
-        page.js("clearInterval(window.qirViewer)")
-        page.forget_games()
-        failures.case(name, failures.check(name, "replayed output", want_out, out))
-    except Exception as error:  # pylint: disable=broad-except
-        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+        name = "sparse-1.5-GB"
+        try:
+            huge = Path(work) / "huge.qir"
+            with open(huge, "wb") as file:
+                file.truncate(1536 << 20)
+            page.open("?seed=1")
+            page.first_question()
+            started = time.time()
+            page.driver.find_element(By.ID, "replay-file").send_keys(str(huge))
+            page.until("qir.screen().some(line => line.includes('larger than 16 MiB'))", 10)
+            figures["refusal"] = time.time() - started
+            huge.unlink()
+            failures.case(name, failures.check(name, f"refused within {REFUSAL_LIMIT} s ({figures['refusal']:.2f} s)",
+                                               True, figures["refusal"] < REFUSAL_LIMIT))
+        except Exception as error:  # pylint: disable=broad-except
+            failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+        name = "largest-record"
+        try:
+            # One-character answers to the first question, each refused.
+            header = b"Qir record 1\ngame 1.0.0\n"
+            largest = Path(work) / "largest.qir"
+            largest.write_bytes(header + b"answer x\n" * ((LARGEST_RECORD - len(header)) // 9))
+            figures["answers"] = (LARGEST_RECORD - len(header)) // 9
+            page.open("?seed=1")
+            page.first_question()
+            peak = [(0, 0)]
+            started = time.time()
+            page.driver.find_element(By.ID, "replay-file").send_keys(str(largest))
+
+            def sample():
+                peak[0] = max(peak[0], page.tab_kilobytes())
+
+            watch_replay(page, sample=sample)
+            figures["replay"] = time.time() - started
+            figures["memory"], figures["resident"] = (kilobytes * 1024 for kilobytes in peak[0])
+            last = [line for line in page.screen() if line.strip()][-1].rstrip()
+            kept = page.js("return qir.output().length")
+            failures.case(name,
+                          failures.check(name, "the end of the replay", [0, True],
+                                         [page.js("return qir.status()"), last.endswith("Please try again:")]),
+                          failures.check(name, f"the tab's memory under {TAB_MEMORY_LIMIT >> 20} MB "
+                                         f"({figures['memory'] >> 20} MB)", True, figures["memory"] < TAB_MEMORY_LIMIT),
+                          failures.check(name, "the output kept in normal play", 0, kept))
+            largest.unlink()
+        except Exception as error:  # pylint: disable=broad-except
+            failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    finally:
+        page.driver.quit()
+    return figures
 
 
 def keys_through_the_terminal(page, failures):
@@ -490,7 +648,9 @@ def main():
         replay_in_page(page, linux, failures)
         keys_through_the_terminal(page, failures)
         storage_refused(page, failures)
+        escaped_names(page, failures)
         short_window(page, failures)
+        hostile = hostile_files(page.site, downloads, work, failures)
         from_disk = Page((site / "index.html").as_uri(), downloads)
         try:
             compare_games(from_disk, linux, failures, [("from-disk-" + cases[0][0], *cases[0][1:])])
@@ -514,6 +674,12 @@ def main():
     print(f"first question on the screen: {loads[0]:.0f} ms at the first opening, median {statistics.median(loads):.0f} ms, "
           f"slowest {max(loads):.0f} ms over {len(loads)} openings; {disk_load:.0f} ms from the disk (file://)")
     print(f"screenshot of a Power 9 board: {shot}")
+    if "replay" in hostile:
+        print(f"the largest record ({hostile['answers']} refused answers) replayed in {hostile['replay']:.0f} s, "
+              f"the tab at most {hostile['memory'] / (1 << 20):.0f} MB of its own "
+              f"({hostile['resident'] / (1 << 20):.0f} MB resident with the browser's shared code)")
+    if "refusal" in hostile:
+        print(f"a 1.5 GB file refused in {hostile['refusal']:.2f} s")
     print(f"web-check: {failures.matched} of {failures.matched + len(failures.failed)} matched "
           f"({games} seeded games compared) in {time.time() - started:.0f} s")
     slow = statistics.median(loads) > LOAD_LIMIT_MS
