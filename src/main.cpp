@@ -1,58 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Qir: one game after another until the player declines another.
-#include <cstdlib>
-
+// Qir, the program: it plays, then ends through the system, which gives a
+// console back as it found it.
 #include "qir.h"
-
-// A game cut off by the end of input still holds its rows and board texts.
-static void ReleaseGame()
-{
-    FreeAllRows();
-    FreeBoardMem();
-}
 
 int main(int argc, char* argv[])
 {
-    GuardStandardStreams();
-    const Options options = ReadOptions(argc, argv);
-    if (options.help || options.version) {
-        options.help ? PrintUsage() : PrintVersion();
-        FlushOutput();
-        return 0;
-    }
-    SetScreenOptions(options.compact, options.noClear);
-    // The answers come from one source for the whole run: the keyboard, or a
-    // record kept, resumed or replayed, as the options ask.
-    SetAnswerSource(StartRecord(options));
-    std::atexit(ReleaseGame);
-
-    for (;;) {
-        int result = kNoWinner;
-        int round = 0;
-        ForgetBoard();
-        Welcome();
-        InitStorage();
-        DrawBoard(kNewBoard);
-        while (result == kNoWinner) {
-            ++round;
-            result = PlayPhases(round);
-        }
-
-        if (result == giPlayerNum) {
-            Print("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");
-        }
-        if (result == giAINum) {
-            Print("You lose!  %s won in %d round%s.\n", OpponentName(), round, round > 1 ? "s" : "");
-        }
-        FreeBoardMem();
-
-        PrintText("Want to play again? y or n: ");
-        if (!AskYesNo()) {
-            break;
-        }
-    }
-    if (!ResumedGameIsOver()) {
-        FlushOutput();
-    }
-    return 0;
+    OsExit(PlayQir(argc, argv));
 }

@@ -4,8 +4,6 @@
 // ends the program with one line on stderr.
 #include <getopt.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -82,8 +80,8 @@ std::string OptionName(int val)
 
 [[noreturn]] void UsageError(const std::string& problem)
 {
-    std::fprintf(stderr, "qir: %s. Try 'qir --help'.\n", problem.c_str());
-    std::exit(2);
+    OsShowError("qir: " + problem + ". Try 'qir --help'.\n");
+    OsExit(2);
 }
 
 // How many long options begin with what was typed after "--": getopt_long
@@ -142,6 +140,7 @@ std::string Refused(int got, char* const argv[])
 Options ReadOptions(int argc, char* argv[])
 {
     Options options;
+    optind = 0;  // getopt_long starts afresh, whatever an earlier command line left it
     opterr = 0;  // our own messages, in our own words
     bool seen[256] = {};
     // '+' stops at the first argument that is not an option: there is none

@@ -37,6 +37,13 @@ void SeedDice(std::uint32_t seed)
     }
 }
 
+void ResetDice()
+{
+    gDiceState = {};
+    gDiceFront = 3;
+    gDiceRear = 0;
+}
+
 std::int32_t NextDiceNumber()
 {
     const std::uint32_t sum =

@@ -92,6 +92,12 @@ void PrintVersion();
 // The record (src/record): a game's answers and dice, kept, resumed or replayed.
 #include "record/record.h"
 
+// playQir.cpp: the program's body, which main calls with its command line,
+// and so can a test, after ResetQir, as often as it likes. Returns the exit
+// status of a run that ends by the player's choice; any other end is an OsExit.
+int PlayQir(int argc, char* argv[]);
+void ResetQir();
+
 // setup.cpp
 const char* OpponentName();
 void Welcome();
@@ -153,6 +159,7 @@ int BoardRows(bool compact, int fullPower);  // the rows a board of this maximum
 int PlayPhases(int round);
 void RollDice();
 void SeedDice(std::uint32_t seed);
+void ResetDice();  // the dice as never seeded
 int32_t NextDiceNumber();  // 0 to 2147483647, as the GNU C library's rand() gives them
 
 // combat.cpp

@@ -3,7 +3,6 @@
 // through here, so the end of input and a failed terminal are each handled in
 // one place. What it prints goes on to the screen; the answers come from the
 // keyboard, or first from the answer source chosen at the start.
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -14,31 +13,31 @@
 
 namespace {
 
-int gInputError = 0;   // why the answers cannot be read, once known
+OsStatus gInputError;  // why the answers cannot be read, once known
 AnswerSource gSource;  // where the answers come from before the player types them
 
-[[noreturn]] void OutputFailed(int error)
+[[noreturn]] void OutputFailed(const OsStatus& status)
 {
-    std::fprintf(stderr, "qir: cannot write the game's output: %s\n", std::strerror(error));
-    std::exit(1);
+    OsShowError("qir: cannot write the game's output: " + status.message + "\n");
+    OsExit(1);
 }
 
-[[noreturn]] void InputFailed(int error)
+[[noreturn]] void InputFailed(const OsStatus& status)
 {
     FlushOutput();
-    std::fprintf(stderr, "qir: cannot read the player's answers: %s\n", std::strerror(error));
-    std::exit(1);
+    OsShowError("qir: cannot read the player's answers: " + status.message + "\n");
+    OsExit(1);
 }
 
 // The next byte the player typed, or EOF at the end of input. A read error
 // is not the end of input: it ends the program with status 1.
 int NextTypedByte()
 {
-    if (gInputError != 0) {
+    if (OsFailed(gInputError)) {
         InputFailed(gInputError);
     }
     const int c = OsReadByte(gInputError);
-    if (gInputError != 0) {
+    if (OsFailed(gInputError)) {
         InputFailed(gInputError);
     }
     return c;
@@ -129,9 +128,15 @@ void BrokenRule(const char* rule, const char* file, int line)
 
 void GuardStandardStreams()
 {
-    int outputError = 0;
+    OsStatus outputError;
     OsSetUpStreams(gInputError, outputError);
     SetOutputError(outputError);
+}
+
+void ResetDialogue()
+{
+    gInputError = {};
+    gSource = {};
 }
 
 void SetAnswerSource(const AnswerSource& source)
@@ -174,8 +179,8 @@ void PrintText(std::string_view text)
 // each question whole before the game waits for its answer.
 void FlushOutput()
 {
-    if (const int error = WriteScreen(); error != 0) {
-        OutputFailed(error);
+    if (const OsStatus status = WriteScreen(); OsFailed(status)) {
+        OutputFailed(status);
     }
 }
 
@@ -185,7 +190,7 @@ void EndOfInput()
 {
     PrintText("\n");
     FlushOutput();
-    std::exit(0);
+    OsExit(0);
 }
 
 // Reads one answer as the game always has: at most two characters of a line,

@@ -19,6 +19,7 @@ void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
 void FlushOutput();  // a failed write ends the program with status 1
 void GuardStandardStreams();
+void ResetDialogue();  // no answer source and no failed input, as at the program's start
 
 // What an answer source gives for a read.
 enum class Replayed {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -19,7 +20,31 @@
 
 #include "os.h"
 
-void OsSetUpStreams(int& inputError, int& outputError)
+namespace {
+
+// The game's word for what the system said.
+OsResult ResultOf(int error)
+{
+    switch (error) {
+    case 0: return OsResult::kDone;
+    case EEXIST: return OsResult::kExists;
+    case ENOENT: return OsResult::kNotFound;
+    case EISDIR: return OsResult::kFolder;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return OsResult::kNoSpace;
+    case EBADF: return OsResult::kClosed;
+    default: return OsResult::kFailed;
+    }
+}
+
+// What the system said, with its own words for the player.
+OsStatus Said(int error)
+{
+    return error == 0 ? OsStatus{} : OsStatus{ResultOf(error), std::strerror(error)};
+}
+
+void SetUpStreams(OsStatus& input, OsStatus& output)
 {
     // A limit on the size of files (ulimit -f) would end the game by a
     // signal, without a word; ignored, it shows as a write that fails, which
@@ -37,14 +62,15 @@ void OsSetUpStreams(int& inputError, int& outputError)
             close(null);
         }
         if (fd == 0) {
-            inputError = EBADF;
+            input = Said(EBADF);
         } else if (fd == 1) {
-            outputError = EBADF;
+            output = Said(EBADF);
         }
     }
 }
 
-int OsWrite(int fd, const char* data, size_t length)
+// Writes all of it: 0, or the errno value of why not.
+int WriteAll(int fd, const char* data, size_t length)
 {
     for (size_t done = 0; done < length;) {
         const ssize_t n = write(fd, data + done, length - done);
@@ -59,22 +85,32 @@ int OsWrite(int fd, const char* data, size_t length)
     return 0;
 }
 
-int OsShow(std::string_view text)
+OsStatus Write(int fd, std::string_view text)
 {
-    return OsWrite(1, text.data(), text.size());
+    return Said(WriteAll(fd, text.data(), text.size()));
 }
 
-int OsReadByte(int& error)
+OsStatus Show(std::string_view text)
+{
+    return Write(1, text);
+}
+
+void ShowError(std::string_view text)
+{
+    WriteAll(2, text.data(), text.size());
+}
+
+int ReadByte(OsStatus& status)
 {
     errno = 0;
     const int c = std::getc(stdin);
     if (c == EOF && std::ferror(stdin)) {
-        error = errno != 0 ? errno : EIO;
+        status = Said(errno != 0 ? errno : EIO);
     }
     return c;
 }
 
-bool OsScreenSize(int fd, int& rows, int& columns)
+bool ScreenSize(int fd, int& rows, int& columns)
 {
     rows = 0;
     columns = 0;
@@ -89,19 +125,27 @@ bool OsScreenSize(int fd, int& rows, int& columns)
     return true;
 }
 
-bool OsIsTerminal(int fd)
+bool IsTerminal(int fd)
 {
     return isatty(fd) == 1;
 }
 
-void OsSleep(int milliseconds)
+void Sleep(int milliseconds)
 {
     timespec left{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }
 
-namespace {
+long long Clock()
+{
+    return static_cast<long long>(std::time(nullptr));
+}
+
+void Exit(int status)
+{
+    std::exit(status);
+}
 
 // How a new record is made until it takes its name.
 enum class Making {
@@ -138,15 +182,40 @@ int SyncFolder(const std::string& folder)
     return error;
 }
 
+// An exclusive lock on the whole file: 0, EAGAIN when another program holds
+// it, ENOLCK where the file system cannot lock, or why else not.
+int LockFile(int fd)
+{
+    struct flock whole {};  // from the start to any end the file will ever have
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (fcntl(fd, F_SETLK, &whole) == 0) {
+        return 0;
+    }
+    return errno == EACCES ? EAGAIN : errno;
+}
+
+int SyncData(int fd)
+{
+    while (fdatasync(fd) != 0) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
 // Why a file that opened is no record to read: a folder, a pipe or a device
 // (a pipe opens without a writer thanks to O_NONBLOCK, and is never read).
-int NotARegularFile(int fd)
+OsStatus NotARegularFile(int fd)
 {
     struct stat status {};
     if (fstat(fd, &status) != 0) {
-        return errno;
+        return Said(errno);
     }
-    return S_ISREG(status.st_mode) ? 0 : S_ISDIR(status.st_mode) ? EISDIR : kNotAFile;
+    return S_ISREG(status.st_mode)   ? OsStatus{}
+           : S_ISDIR(status.st_mode) ? Said(EISDIR)
+                                     : OsStatus{OsResult::kNotAFile, {}};
 }
 
 // Whether the name `path` still stands for the open file fd.
@@ -168,7 +237,7 @@ bool Abandoned(int fd, const std::string& path)
     const ssize_t n = read(fd, start.data(), start.size());
     return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
            status.st_size <= kLongestHeader && n >= 0 &&
-           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && OsLockRecord(fd) == 0 &&
+           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && LockFile(fd) == 0 &&
            StillNamed(fd, path);
 }
 
@@ -200,6 +269,14 @@ void RemoveLeftovers(const std::string& folder)
     closedir(dir);
 }
 
+// Closes a temporary file that is no record, and removes it.
+int Discard(const std::string& path, int fd, int error)
+{
+    unlink(path.c_str());
+    close(fd);
+    return error;
+}
+
 // A temporary file in the folder, locked before anyone else can take it: one
 // that a qir cleaning the folder took in the instant between its making and
 // its lock is left to that qir, and another is made.
@@ -213,15 +290,13 @@ int MakeTemporary(const std::string& folder, int& fd)
         if (fd < 0) {
             return errno;
         }
-        int error = OsLockRecord(fd);
+        const int error = LockFile(fd);
         if ((error == 0 || error == ENOLCK) && StillNamed(fd, path)) {
             gTemporary = path;
-            return fchmod(fd, 0644 & ~mask) == 0 ? 0 : errno;
+            return fchmod(fd, 0644 & ~mask) == 0 ? 0 : Discard(path, fd, errno);
         }
         if (error != EAGAIN && error != 0 && error != ENOLCK) {
-            unlink(path.c_str());
-            close(fd);
-            return error;
+            return Discard(path, fd, error);
         }
         close(fd);
     }
@@ -249,7 +324,10 @@ int MakeRecord(const char* path, int& fd)
         gMaking = Making::kTemporary;
         error = MakeTemporary(folder, fd);
     }
-    gMadeFd = error == 0 ? fd : -1;
+    // A descriptor already closed is never handed back: closing it again
+    // could close another file that took its number.
+    fd = error == 0 ? fd : -1;
+    gMadeFd = fd;
     gMaking = error == 0 ? gMaking : Making::kNothing;
     return error;
 }
@@ -280,125 +358,9 @@ int LinkRecord(const char* path, int fd)
     return error;
 }
 
-// Where the file system can neither link a file nor rename one without
-// replacing another, the record is made at its name after all, as a new file
-// that is removed again unless its header reaches the disk.
-int CopyToItsName(const char* path, int& fd)
-{
-    const int placed = open(path, O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
-    if (placed < 0) {
-        return errno;
-    }
-    int error = OsLockRecord(placed);
-    error = error == ENOLCK ? 0 : error;
-    std::array<char, kLongestHeader> header{};
-    ssize_t n = 0;
-    for (off_t at = 0; error == 0 && (n = pread(fd, header.data(), header.size(), at)) > 0; at += n) {
-        error = OsWrite(placed, header.data(), static_cast<size_t>(n));
-    }
-    error = error == 0 && n < 0 ? errno : error;
-    if (error == 0) {
-        error = OsSyncRecord(placed);
-    }
-    if (error != 0) {
-        unlink(path);
-        close(placed);
-        return error;
-    }
-    OsCloseRecord(fd);
-    fd = placed;
-    return 0;
-}
-
-}  // namespace
-
-int OsOpenRecord(const char* path, RecordUse use, int& fd)
-{
-    static constexpr int kUses[] = {0, O_RDWR | O_APPEND, O_RDONLY};
-    if (use == RecordUse::kCreate) {
-        return MakeRecord(path, fd);
-    }
-    fd = open(path, kUses[static_cast<int>(use)] | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno;
-    }
-    int error = NotARegularFile(fd);
-    if (error == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        close(fd);
-        fd = -1;
-    }
-    return error;
-}
-
-int OsPlaceRecord(const char* path, int& fd)
-{
-    int error = LinkRecord(path, fd);
-    if (CannotLink(error)) {
-        error = CopyToItsName(path, fd);
-    }
-    if (error != 0) {
-        return error;  // still in the making: closing it removes it
-    }
-    gMaking = Making::kNothing;
-    gMadeFd = -1;
-    if ((error = SyncFolder(FolderOf(path))) != 0) {
-        unlink(path);  // ours, and no game began in it: a second try must not find it in the way
-    }
-    return error;
-}
-
-bool OsSameFile(int fd, int stream)
-{
-    struct stat record {};
-    struct stat other {};
-    return fstat(fd, &record) == 0 && fstat(stream, &other) == 0 && record.st_dev == other.st_dev &&
-           record.st_ino == other.st_ino;
-}
-
-int OsLockRecord(int fd)
-{
-    struct flock whole {};  // from the start to any end the file will ever have
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    if (fcntl(fd, F_SETLK, &whole) == 0) {
-        return 0;
-    }
-    return errno == EACCES ? EAGAIN : errno;
-}
-
-int OsReadRecord(int fd, char* buffer, size_t size, size_t& got)
-{
-    ssize_t n = 0;
-    while ((n = read(fd, buffer, size)) < 0) {
-        if (errno != EINTR) {
-            return errno;
-        }
-    }
-    got = static_cast<size_t>(n);
-    return 0;
-}
-
-int OsCutRecord(int fd, long long length)
-{
-    return ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : errno;
-}
-
-int OsSyncRecord(int fd)
-{
-    while (fdatasync(fd) != 0) {
-        if (errno != EINTR) {
-            return errno;
-        }
-    }
-    return 0;
-}
-
 // A record still in the making goes with its descriptor: an unnamed file by
 // itself, a temporary one by its name.
-void OsCloseRecord(int fd)
+void CloseRecord(int fd)
 {
     if (fd == gMadeFd && gMaking == Making::kTemporary) {
         unlink(gTemporary.c_str());
@@ -409,3 +371,132 @@ void OsCloseRecord(int fd)
     }
     close(fd);
 }
+
+// Where the file system can neither link a file nor rename one without
+// replacing another, the record is made at its name after all, as a new file
+// that is removed again unless its header reaches the disk.
+int CopyToItsName(const char* path, int& fd)
+{
+    const int placed = open(path, O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (placed < 0) {
+        return errno;
+    }
+    int error = LockFile(placed);
+    error = error == ENOLCK ? 0 : error;
+    std::array<char, kLongestHeader> header{};
+    ssize_t n = 0;
+    for (off_t at = 0; error == 0 && (n = pread(fd, header.data(), header.size(), at)) > 0; at += n) {
+        error = WriteAll(placed, header.data(), static_cast<size_t>(n));
+    }
+    error = error == 0 && n < 0 ? errno : error;
+    if (error == 0) {
+        error = SyncData(placed);
+    }
+    if (error != 0) {
+        unlink(path);
+        close(placed);
+        return error;
+    }
+    CloseRecord(fd);
+    fd = placed;
+    return 0;
+}
+
+OsStatus OpenRecord(const char* path, RecordUse use, int& fd)
+{
+    static constexpr int kUses[] = {0, O_RDWR | O_APPEND, O_RDONLY};
+    if (use == RecordUse::kCreate) {
+        return Said(MakeRecord(path, fd));
+    }
+    fd = open(path, kUses[static_cast<int>(use)] | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return Said(errno);
+    }
+    OsStatus status = NotARegularFile(fd);
+    if (status.result == OsResult::kDone && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        status = Said(errno);
+    }
+    if (status.result != OsResult::kDone) {
+        close(fd);
+        fd = -1;
+    }
+    return status;
+}
+
+OsStatus PlaceRecord(const char* path, int& fd)
+{
+    int error = LinkRecord(path, fd);
+    if (CannotLink(error)) {
+        error = CopyToItsName(path, fd);
+    }
+    if (error != 0) {
+        return Said(error);  // still in the making: closing it removes it
+    }
+    gMaking = Making::kNothing;
+    gMadeFd = -1;
+    if ((error = SyncFolder(FolderOf(path))) != 0) {
+        unlink(path);  // ours, and no game began in it: a second try must not find it in the way
+    }
+    return Said(error);
+}
+
+bool SameFile(int fd, int stream)
+{
+    struct stat record {};
+    struct stat other {};
+    return fstat(fd, &record) == 0 && fstat(stream, &other) == 0 && record.st_dev == other.st_dev &&
+           record.st_ino == other.st_ino;
+}
+
+OsStatus LockRecord(int fd)
+{
+    const int error = LockFile(fd);
+    return error == EAGAIN ? OsStatus{OsResult::kInUse, std::strerror(error)}
+           : error == ENOLCK ? OsStatus{OsResult::kCannotLock, std::strerror(error)}
+                             : Said(error);
+}
+
+OsStatus ReadRecord(int fd, char* buffer, size_t size, size_t& got)
+{
+    ssize_t n = 0;
+    while ((n = read(fd, buffer, size)) < 0) {
+        if (errno != EINTR) {
+            return Said(errno);
+        }
+    }
+    got = static_cast<size_t>(n);
+    return {};
+}
+
+OsStatus CutRecord(int fd, long long length)
+{
+    return Said(ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : errno);
+}
+
+OsStatus SyncRecord(int fd)
+{
+    return Said(SyncData(fd));
+}
+
+}  // namespace
+
+const OsCalls kOsCalls = {
+    .setUpStreams = SetUpStreams,
+    .show = Show,
+    .showError = ShowError,
+    .readByte = ReadByte,
+    .isTerminal = IsTerminal,
+    .screenSize = ScreenSize,
+    .sleep = Sleep,
+    .clock = Clock,
+    .exit = Exit,
+    .openRecord = OpenRecord,
+    .placeRecord = PlaceRecord,
+    .sameFile = SameFile,
+    .lockRecord = LockRecord,
+    .write = Write,
+    .readRecord = ReadRecord,
+    .cutRecord = CutRecord,
+    .syncRecord = SyncRecord,
+    .closeRecord = CloseRecord,
+};

@@ -8,6 +8,9 @@
 #include <emscripten.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <string>
 
 #include <fcntl.h>
@@ -40,40 +43,59 @@ EM_JS(int, PageScreenSize, (int* rows, int* columns), {
 
 std::string gRecordPath;  // the record being written, which the page keeps
 
-}  // namespace
+// The game's word for what the system said, with its own words for the player.
+OsStatus Said(int error)
+{
+    if (error == 0) {
+        return {};
+    }
+    const OsResult result = error == EEXIST   ? OsResult::kExists
+                            : error == ENOENT ? OsResult::kNotFound
+                            : error == EISDIR ? OsResult::kFolder
+                            : error == ENOSPC ? OsResult::kNoSpace
+                                              : OsResult::kFailed;
+    return {result, std::strerror(error)};
+}
 
 // The page's streams are always there.
-void OsSetUpStreams(int& /*inputError*/, int& /*outputError*/)
+void SetUpStreams(OsStatus& /*input*/, OsStatus& /*output*/)
 {
 }
 
 // Only the record is written here, to a file in memory, where a write is
 // done whole or not at all.
-int OsWrite(int fd, const char* data, size_t length)
+OsStatus Write(int fd, std::string_view text)
 {
     errno = 0;
-    if (write(fd, data, length) != static_cast<ssize_t>(length)) {
-        return errno != 0 ? errno : EIO;
+    if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        return Said(errno != 0 ? errno : EIO);
     }
-    return 0;
+    return {};
 }
 
 // The terminal emulator knows the clearing sequence, so the output goes to it
 // as it is. It shows what it is given bit by bit, and would drop output that
 // piles up unshown: the game waits, its stack put aside, until the terminal
 // has caught up.
-int OsShow(std::string_view text)
+OsStatus Show(std::string_view text)
 {
     const int shown = PageShow(text.data(), static_cast<int>(text.size()));
     if (shown == kTerminalBehind) {
         PageAwaitTerminal();
     }
-    return shown != 0 ? 0 : EIO;
+    return shown != 0 ? OsStatus{} : Said(EIO);
+}
+
+// The page shows the error output's lines on its terminal after the output
+// before them.
+void ShowError(std::string_view text)
+{
+    Write(2, text);
 }
 
 // Waits for the player's keys without holding up the page: the game's stack
 // is put aside until the page has more to give.
-int OsReadByte(int& /*error*/)
+int ReadByte(OsStatus& /*status*/)
 {
     for (;;) {
         const int c = PageTakeByte();
@@ -86,81 +108,115 @@ int OsReadByte(int& /*error*/)
 
 // The page's terminal is both the game's output and its keyboard, unless a
 // check drives the game as a pipe would.
-bool OsIsTerminal(int fd)
+bool IsTerminal(int fd)
 {
     return PageIsTerminal(fd) != 0;
 }
 
+// The page's terminal shows the output and echoes what the player types
+// there, so both streams are that terminal.
+bool ScreenSize(int /*fd*/, int& rows, int& columns)
+{
+    return PageScreenSize(&rows, &columns) != 0;
+}
+
 // The game's stack is put aside while the page goes on.
-void OsSleep(int milliseconds)
+void Sleep(int milliseconds)
 {
     emscripten_sleep(static_cast<unsigned>(milliseconds));
+}
+
+long long Clock()
+{
+    return static_cast<long long>(std::time(nullptr));
+}
+
+// The page hears of the end through the module's onExit.
+void Exit(int status)
+{
+    std::exit(status);
 }
 
 // The record is a file the page put in memory, or a new one there, made at its
 // name: a record that is written is kept by the page from its first sync on,
 // so nothing of it reaches the browser's storage before its header.
-int OsOpenRecord(const char* path, RecordUse use, int& fd)
+OsStatus OpenRecord(const char* path, RecordUse use, int& fd)
 {
     static constexpr int kUses[] = {O_RDWR | O_CREAT | O_EXCL | O_APPEND, O_RDWR | O_APPEND, O_RDONLY};
     fd = open(path, kUses[static_cast<int>(use)], 0644);
     if (fd < 0) {
-        return errno;
+        return Said(errno);
     }
     if (use != RecordUse::kShow) {
         gRecordPath = path;
     }
-    return 0;
+    return {};
 }
 
-int OsPlaceRecord(const char* /*path*/, int& /*fd*/)
+OsStatus PlaceRecord(const char* /*path*/, int& /*fd*/)
 {
-    return 0;
+    return {};
 }
 
 // The game's standard streams are the page's terminal, never a file.
-bool OsSameFile(int /*fd*/, int /*stream*/)
+bool SameFile(int /*fd*/, int /*stream*/)
 {
     return false;
 }
 
 // The page takes the game's lock (the browser's Web Locks) before it starts
 // the game, and says so itself when another tab holds it.
-int OsLockRecord(int /*fd*/)
+OsStatus LockRecord(int /*fd*/)
 {
-    return 0;
+    return {};
 }
 
-int OsReadRecord(int fd, char* buffer, size_t size, size_t& got)
+OsStatus ReadRecord(int fd, char* buffer, size_t size, size_t& got)
 {
     const ssize_t n = read(fd, buffer, size);
     if (n < 0) {
-        return errno;
+        return Said(errno);
     }
     got = static_cast<size_t>(n);
-    return 0;
+    return {};
 }
 
-int OsCutRecord(int fd, long long length)
+OsStatus CutRecord(int fd, long long length)
 {
-    return ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : errno;
+    return Said(ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : errno);
 }
 
 // A record the browser will not keep (its storage is full or refused) is
 // one the game cannot write.
-int OsSyncRecord(int /*fd*/)
+OsStatus SyncRecord(int /*fd*/)
 {
-    return PageKeepRecord(gRecordPath.c_str()) != 0 ? 0 : ENOSPC;
+    return PageKeepRecord(gRecordPath.c_str()) != 0 ? OsStatus{} : Said(ENOSPC);
 }
 
-void OsCloseRecord(int fd)
+void CloseRecord(int fd)
 {
     close(fd);
 }
 
-// The page's terminal shows the output and echoes what the player types
-// there, so both streams are that terminal.
-bool OsScreenSize(int /*fd*/, int& rows, int& columns)
-{
-    return PageScreenSize(&rows, &columns) != 0;
-}
+}  // namespace
+
+const OsCalls kOsCalls = {
+    .setUpStreams = SetUpStreams,
+    .show = Show,
+    .showError = ShowError,
+    .readByte = ReadByte,
+    .isTerminal = IsTerminal,
+    .screenSize = ScreenSize,
+    .sleep = Sleep,
+    .clock = Clock,
+    .exit = Exit,
+    .openRecord = OpenRecord,
+    .placeRecord = PlaceRecord,
+    .sameFile = SameFile,
+    .lockRecord = LockRecord,
+    .write = Write,
+    .readRecord = ReadRecord,
+    .cutRecord = CutRecord,
+    .syncRecord = SyncRecord,
+    .closeRecord = CloseRecord,
+};

@@ -13,12 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include "os.h"
@@ -33,9 +33,14 @@ HANDLE gConsole = INVALID_HANDLE_VALUE;  // the console shown, or none
 DWORD gConsoleMode = 0;                  // its mode before the game, given back at the end
 bool gClearByConsoleCalls = false;       // it cannot read the clearing sequence
 
+bool gModeChanged = false;               // the game changed the console's mode
+
+// The console as the game found it, before the program ends.
 void RestoreConsoleMode()
 {
-    SetConsoleMode(gConsole, gConsoleMode);
+    if (gModeChanged) {
+        SetConsoleMode(gConsole, gConsoleMode);
+    }
 }
 
 // Blanks the whole console and puts the cursor at its top left, as the
@@ -65,123 +70,7 @@ bool HandleGiven(DWORD which)
     return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
 }
 
-}  // namespace
-
-void OsSetUpStreams(int& inputError, int& outputError)
-{
-    // The C library would turn every newline into CR LF and stop reading at a
-    // Ctrl-Z: output stays binary so transcripts match other systems byte for
-    // byte, and so does input from a file or pipe. Typed answers stay in text
-    // mode, so the Return key's CR LF reaches the game as one newline.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    _setmode(_fileno(stdin), _isatty(_fileno(stdin)) ? _O_TEXT : _O_BINARY);
-
-    // A handle Windows did not give us stays taken in the C library, so no
-    // record can land on it; the game only has to know that it cannot be used.
-    if (!HandleGiven(STD_INPUT_HANDLE)) {
-        inputError = EBADF;
-    }
-    if (!HandleGiven(STD_OUTPUT_HANDLE)) {
-        outputError = EBADF;
-    }
-
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
-        return;  // a file or a pipe: it gets the sequence itself
-    }
-    gConsole = out;
-    gConsoleMode = mode;
-    if (SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-        std::atexit(RestoreConsoleMode);
-    } else {
-        gClearByConsoleCalls = true;
-    }
-}
-
-int OsWrite(int fd, const char* data, size_t length)
-{
-    for (size_t done = 0; done < length;) {
-        const int n = _write(fd, data + done, static_cast<unsigned>(std::min<size_t>(length - done, 1U << 30)));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n < 0 ? errno : EIO;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// An older console is cleared where the sequence stands in the output, after
-// the text before it has been shown.
-int OsShow(std::string_view text)
-{
-    size_t from = 0;
-    for (size_t at; gClearByConsoleCalls && (at = text.find(kClearScreen, from)) != std::string_view::npos;
-         from = at + kClearScreen.size()) {
-        if (const int error = OsWrite(1, text.data() + from, at - from); error != 0) {
-            return error;
-        }
-        ClearConsole();
-    }
-    return OsWrite(1, text.data() + from, text.size() - from);
-}
-
-int OsReadByte(int& error)
-{
-    errno = 0;
-    const int c = std::getc(stdin);
-    if (c == EOF && std::ferror(stdin)) {
-        error = errno != 0 ? errno : EIO;
-    }
-    return c;
-}
-
-// The size is the console's visible window, not its buffer, which is often
-// thousands of rows tall.
-bool OsScreenSize(int fd, int& rows, int& columns)
-{
-    rows = 0;
-    columns = 0;
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    DWORD mode = 0;
-    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
-        return false;
-    }
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(handle, &info)) {
-        rows = info.srWindow.Bottom - info.srWindow.Top + 1;
-        columns = info.srWindow.Right - info.srWindow.Left + 1;
-    }
-    return true;
-}
-
-bool OsIsTerminal(int fd)
-{
-    return _isatty(fd) != 0;
-}
-
-void OsSleep(int milliseconds)
-{
-    Sleep(static_cast<DWORD>(milliseconds));
-}
-
-namespace {
-
-// A record in the making is a file of this name and six characters in the
-// record's folder until it takes its own name: a --record finds a temporary
-// file that a killed qir left behind by that name.
-constexpr std::string_view kTemporaryStem = ".qir-new-";
-constexpr LONGLONG kLongestHeader = 4096;  // no file larger was ever a record in the making
-
-int gMadeFd = -1;        // the descriptor of the record in the making
-int gMadeLock = 0;       // what locking it said: 0, or ENOLCK where nothing can be locked
-std::string gTemporary;  // its temporary path
-
-// The errno value of what Windows said.
+// The errno value of what Windows said, for the C library's words for it.
 int ErrorNumber(DWORD error)
 {
     switch (error) {
@@ -198,6 +87,158 @@ int ErrorNumber(DWORD error)
     default: return EIO;
     }
 }
+
+// The game's word for what the C library said, with its words for the player.
+OsStatus Said(int error)
+{
+    if (error == 0) {
+        return {};
+    }
+    const OsResult result = error == EEXIST   ? OsResult::kExists
+                            : error == ENOENT ? OsResult::kNotFound
+                            : error == EISDIR ? OsResult::kFolder
+                            : error == ENOSPC ? OsResult::kNoSpace
+                            : error == EBADF  ? OsResult::kClosed
+                                              : OsResult::kFailed;
+    return {result, std::strerror(error)};
+}
+
+// What Windows said, in the same words.
+OsStatus SaidByWindows(DWORD error)
+{
+    return Said(ErrorNumber(error));
+}
+
+void SetUpStreams(OsStatus& input, OsStatus& output)
+{
+    // The C library would turn every newline into CR LF and stop reading at a
+    // Ctrl-Z: output stays binary so transcripts match other systems byte for
+    // byte, and so does input from a file or pipe. Typed answers stay in text
+    // mode, so the Return key's CR LF reaches the game as one newline.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdin), _isatty(_fileno(stdin)) ? _O_TEXT : _O_BINARY);
+
+    // A handle Windows did not give us stays taken in the C library, so no
+    // record can land on it; the game only has to know that it cannot be used.
+    if (!HandleGiven(STD_INPUT_HANDLE)) {
+        input = Said(EBADF);
+    }
+    if (!HandleGiven(STD_OUTPUT_HANDLE)) {
+        output = Said(EBADF);
+    }
+
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
+        return;  // a file or a pipe: it gets the sequence itself
+    }
+    gConsole = out;
+    gConsoleMode = mode;
+    gModeChanged = SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    gClearByConsoleCalls = !gModeChanged;
+}
+
+// Writes all of it: 0, or the errno value of why not.
+int WriteAll(int fd, const char* data, size_t length)
+{
+    for (size_t done = 0; done < length;) {
+        const int n = _write(fd, data + done, static_cast<unsigned>(std::min<size_t>(length - done, 1U << 30)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+OsStatus Write(int fd, std::string_view text)
+{
+    return Said(WriteAll(fd, text.data(), text.size()));
+}
+
+// An older console is cleared where the sequence stands in the output, after
+// the text before it has been shown.
+OsStatus Show(std::string_view text)
+{
+    size_t from = 0;
+    for (size_t at; gClearByConsoleCalls && (at = text.find(kClearScreen, from)) != std::string_view::npos;
+         from = at + kClearScreen.size()) {
+        if (const int error = WriteAll(1, text.data() + from, at - from); error != 0) {
+            return Said(error);
+        }
+        ClearConsole();
+    }
+    return Write(1, text.substr(from));
+}
+
+void ShowError(std::string_view text)
+{
+    WriteAll(2, text.data(), text.size());
+}
+
+int ReadByte(OsStatus& status)
+{
+    errno = 0;
+    const int c = std::getc(stdin);
+    if (c == EOF && std::ferror(stdin)) {
+        status = Said(errno != 0 ? errno : EIO);
+    }
+    return c;
+}
+
+// The size is the console's visible window, not its buffer, which is often
+// thousands of rows tall.
+bool ScreenSize(int fd, int& rows, int& columns)
+{
+    rows = 0;
+    columns = 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+        return false;
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(handle, &info)) {
+        rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+        columns = info.srWindow.Right - info.srWindow.Left + 1;
+    }
+    return true;
+}
+
+bool IsTerminal(int fd)
+{
+    return _isatty(fd) != 0;
+}
+
+void Pause(int milliseconds)
+{
+    Sleep(static_cast<DWORD>(milliseconds));
+}
+
+long long Clock()
+{
+    return static_cast<long long>(std::time(nullptr));
+}
+
+void Exit(int status)
+{
+    RestoreConsoleMode();
+    std::exit(status);
+}
+
+// A record in the making is a file of this name and six characters in the
+// record's folder until it takes its own name: a --record finds a temporary
+// file that a killed qir left behind by that name.
+constexpr std::string_view kTemporaryStem = ".qir-new-";
+constexpr LONGLONG kLongestHeader = 4096;  // no file larger was ever a record in the making
+
+int gMadeFd = -1;        // the descriptor of the record in the making
+int gMadeLock = 0;       // what locking it said: 0, or ENOLCK where nothing can be locked
+std::string gTemporary;  // its temporary path
 
 // What comes before the record's own name: its folder and the separator, or
 // nothing for the current folder.
@@ -242,6 +283,25 @@ HANDLE OpenShared(const std::string& path, DWORD how, DWORD access)
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Windows enforces a lock on reads, so the lock covers one byte far beyond
+// any record's end: a --replay can still read a game in play. 0, EAGAIN
+// when another program holds it, ENOLCK where nothing can be locked, or EIO.
+int LockFile(int fd)
+{
+    OVERLAPPED beyond{};
+    beyond.OffsetHigh = 0x40000000;  // 2^62
+    if (LockFileEx(HandleOf(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
+        return 0;
+    }
+    switch (GetLastError()) {
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_SHARING_VIOLATION: return EAGAIN;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION: return ENOLCK;
+    default: return EIO;
+    }
+}
+
 // Whether the open file is a record in the making that nobody makes any
 // more: it holds no more than the beginning of a record, and its lock can be
 // taken.
@@ -251,7 +311,7 @@ bool Abandoned(int fd)
     std::array<char, kRecordMagic.size()> start{};
     const int n = _read(fd, start.data(), static_cast<unsigned>(start.size()));
     return GetFileSizeEx(HandleOf(fd), &size) && size.QuadPart <= kLongestHeader && n >= 0 &&
-           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && OsLockRecord(fd) == 0;
+           kRecordMagic.starts_with(std::string_view(start.data(), static_cast<size_t>(n))) && LockFile(fd) == 0;
 }
 
 // A temporary file that a killed qir left in the folder is removed, once its
@@ -289,9 +349,11 @@ void RemoveLeftovers(const std::string& prefix)
 
 // A temporary file in the record's folder, locked before anyone else can
 // take it: one that a qir cleaning the folder took in the instant between
-// its making and its lock is left to that qir, and another is made.
+// its making and its lock is left to that qir, and another is made. fd is
+// -1 unless it is made.
 int MakeTemporary(const std::string& prefix, int& fd)
 {
+    fd = -1;
     for (int tries = 0; tries < 100; ++tries) {
         const std::string path = prefix + std::string(kTemporaryStem) + SixCharacters();
         const HANDLE file = OpenShared(path, CREATE_NEW, GENERIC_READ | GENERIC_WRITE);
@@ -301,80 +363,88 @@ int MakeTemporary(const std::string& prefix, int& fd)
             }
             return ErrorNumber(GetLastError());
         }
-        fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_BINARY);
-        if (fd < 0) {
+        const int made = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_BINARY);
+        if (made < 0) {
             CloseHandle(file);
             DeleteFileA(path.c_str());
             return EMFILE;
         }
-        const int error = OsLockRecord(fd);
+        const int error = LockFile(made);
         if ((error == 0 || error == ENOLCK) && !DeletePending(file)) {
             gTemporary = path;
-            gMadeFd = fd;
+            gMadeFd = made;
             gMadeLock = error;
+            fd = made;
             return 0;
         }
+        _close(made);
         if (error != 0 && error != EAGAIN && error != ENOLCK) {
-            _close(fd);
             DeleteFileA(path.c_str());
             return error;
         }
-        _close(fd);
     }
     return EAGAIN;
 }
 
-}  // namespace
+// A record that exists, opened as the file or folder its name stands for
+// now: Windows opens a folder only when asked with backup semantics, and the
+// handle itself then tells a folder, a device or a pipe from a record.
+OsStatus OpenExisting(const char* path, RecordUse use, int& fd)
+{
+    const bool writes = use == RecordUse::kContinue;
+    const HANDLE file =
+        CreateFileA(path, GENERIC_READ | (writes ? GENERIC_WRITE : 0), FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return SaidByWindows(GetLastError());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    OsStatus status = GetFileType(file) != FILE_TYPE_DISK                     ? OsStatus{OsResult::kNotAFile, {}}
+                      : !GetFileInformationByHandle(file, &info)              ? SaidByWindows(GetLastError())
+                      : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Said(EISDIR)
+                                                                                : OsStatus{};
+    if (!OsFailed(status)) {
+        fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), (writes ? _O_APPEND : _O_RDONLY) | _O_BINARY);
+        status = fd < 0 ? Said(EMFILE) : status;
+    }
+    if (OsFailed(status)) {
+        CloseHandle(file);
+    }
+    return status;
+}
 
 // The record is kept in binary, so it reads the same on every system. A new
 // record is made under a temporary name in its folder, and renamed once its
 // header is on the disk: a --resume that starts meanwhile finds no file.
-int OsOpenRecord(const char* path, RecordUse use, int& fd)
+OsStatus OpenRecord(const char* path, RecordUse use, int& fd)
 {
-    static constexpr int kUses[] = {0, _O_RDWR | _O_APPEND, _O_RDONLY};
-    if (use == RecordUse::kCreate) {
-        fd = -1;
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
-            return EEXIST;  // said at once; only OsPlaceRecord takes the name
-        }
-        RemoveLeftovers(FolderPrefix(path));
-        return MakeTemporary(FolderPrefix(path), fd);
+    fd = -1;
+    if (use != RecordUse::kCreate) {
+        return OpenExisting(path, use, fd);
     }
-    fd = _open(path, kUses[static_cast<int>(use)] | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-    struct _stat64 status {};
-    if (fd < 0) {
-        // Windows opens no folder as a file, and says only that access is denied.
-        const int error = errno;
-        return error == EACCES && _stat64(path, &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR
-                                                                                                        : error;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        return Said(EEXIST);  // said at once; only PlaceRecord takes the name
     }
-    int error = _fstat64(fd, &status) != 0               ? errno
-                : (status.st_mode & _S_IFMT) == _S_IFREG ? 0
-                : (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR
-                                                         : kNotAFile;
-    if (error != 0) {
-        _close(fd);
-        fd = -1;
-    }
-    return error;
+    RemoveLeftovers(FolderPrefix(path));
+    return Said(MakeTemporary(FolderPrefix(path), fd));
 }
 
 // The rename never replaces a file, and is on the disk when it returns; the
 // record keeps its lock through it.
-int OsPlaceRecord(const char* path, int& fd)
+OsStatus PlaceRecord(const char* path, int& fd)
 {
     if (!MoveFileExA(gTemporary.c_str(), path, MOVEFILE_WRITE_THROUGH)) {
-        return ErrorNumber(GetLastError());  // still in the making: closing it removes it
+        return SaidByWindows(GetLastError());  // still in the making: closing it removes it
     }
     if (fd == gMadeFd) {
         gMadeFd = -1;
     }
-    return 0;
+    return {};
 }
 
 // Under Wine a redirected handle reports the volume 0: volumes are compared
 // only where both are known.
-bool OsSameFile(int fd, int stream)
+bool SameFile(int fd, int stream)
 {
     FILE_ID_INFO record{};
     FILE_ID_INFO other{};
@@ -392,52 +462,38 @@ bool OsSameFile(int fd, int stream)
            std::memcmp(&record.FileId, &unknown, sizeof unknown) != 0;
 }
 
-// Windows enforces a lock on reads, so the lock covers one byte far beyond
-// any record's end: a --replay can still read a game in play. A lock is no
-// more than one deep, so a record in the making, locked as it was made, says
-// what that lock said.
-int OsLockRecord(int fd)
+// A lock is no more than one deep, so a record in the making, locked as it
+// was made, says what that lock said.
+OsStatus LockRecord(int fd)
 {
-    if (fd == gMadeFd) {
-        return gMadeLock;
-    }
-    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    OVERLAPPED beyond{};
-    beyond.OffsetHigh = 0x40000000;  // 2^62
-    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond)) {
-        return 0;
-    }
-    switch (GetLastError()) {
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_SHARING_VIOLATION: return EAGAIN;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION: return ENOLCK;
-    default: return EIO;
-    }
+    const int error = fd == gMadeFd ? gMadeLock : LockFile(fd);
+    return error == EAGAIN ? OsStatus{OsResult::kInUse, std::strerror(error)}
+           : error == ENOLCK ? OsStatus{OsResult::kCannotLock, std::strerror(error)}
+                             : Said(error);
 }
 
-int OsReadRecord(int fd, char* buffer, size_t size, size_t& got)
+OsStatus ReadRecord(int fd, char* buffer, size_t size, size_t& got)
 {
     const int n = _read(fd, buffer, static_cast<unsigned>(std::min<size_t>(size, 1U << 30)));
     if (n < 0) {
-        return errno;
+        return Said(errno);
     }
     got = static_cast<size_t>(n);
-    return 0;
+    return {};
 }
 
-int OsCutRecord(int fd, long long length)
+OsStatus CutRecord(int fd, long long length)
 {
-    return _chsize_s(fd, length);
+    return Said(_chsize_s(fd, length));
 }
 
-int OsSyncRecord(int fd)
+OsStatus SyncRecord(int fd)
 {
-    return _commit(fd) == 0 ? 0 : errno;
+    return Said(_commit(fd) == 0 ? 0 : errno);
 }
 
 // A record still in the making goes with its descriptor.
-void OsCloseRecord(int fd)
+void CloseRecord(int fd)
 {
     const bool made = fd == gMadeFd;
     gMadeFd = made ? -1 : gMadeFd;
@@ -446,3 +502,26 @@ void OsCloseRecord(int fd)
         DeleteFileA(gTemporary.c_str());
     }
 }
+
+}  // namespace
+
+const OsCalls kOsCalls = {
+    .setUpStreams = SetUpStreams,
+    .show = Show,
+    .showError = ShowError,
+    .readByte = ReadByte,
+    .isTerminal = IsTerminal,
+    .screenSize = ScreenSize,
+    .sleep = Pause,
+    .clock = Clock,
+    .exit = Exit,
+    .openRecord = OpenRecord,
+    .placeRecord = PlaceRecord,
+    .sameFile = SameFile,
+    .lockRecord = LockRecord,
+    .write = Write,
+    .readRecord = ReadRecord,
+    .cutRecord = CutRecord,
+    .syncRecord = SyncRecord,
+    .closeRecord = CloseRecord,
+};

@@ -7,11 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,11 +63,11 @@ const char* KindName(char kind)
 // began in it.
 [[noreturn]] void Fail(const std::string& message)
 {
-    std::fprintf(stderr, "qir: %s\n", message.c_str());
+    OsShowError("qir: " + message + "\n");
     if (gFile >= 0) {
         OsCloseRecord(gFile);
     }
-    std::exit(1);
+    OsExit(1);
 }
 
 [[noreturn]] void RecordError(int line, const std::string& problem)
@@ -79,9 +75,9 @@ const char* KindName(char kind)
     Fail(gName + " line " + std::to_string(line) + ": " + problem);
 }
 
-[[noreturn]] void CannotWrite(int error)
+[[noreturn]] void CannotWrite(const OsStatus& status)
 {
-    Fail("cannot write the record " + gName + ": " + std::strerror(error));
+    Fail("cannot write the record " + gName + ": " + status.message);
 }
 
 [[noreturn]] void CannotRead(const std::string& reason)
@@ -99,12 +95,12 @@ void Append(const std::string& text)
         Fail("the record " + gName + " is full (16 MiB, the most a record holds): the game ends here, and its " +
              "record replays up to this point");
     }
-    int error = OsWrite(gFile, text.data(), text.size());
-    if (error == 0) {
-        error = OsSyncRecord(gFile);
+    OsStatus status = OsWrite(gFile, text);
+    if (!OsFailed(status)) {
+        status = OsSyncRecord(gFile);
     }
-    if (error != 0) {
-        CannotWrite(error);
+    if (OsFailed(status)) {
+        CannotWrite(status);
     }
     gLength += text.size();
 }
@@ -256,19 +252,19 @@ int OverlongLine(std::string_view text)
     return 0;
 }
 
-// The record from its start, at most limit bytes: 0, or why a read failed.
-int ReadRecordText(std::string& text, size_t limit)
+// The record from its start, at most limit bytes, or why a read failed.
+OsStatus ReadRecordText(std::string& text, size_t limit)
 {
     text.clear();
     std::array<char, 65536> chunk{};
     for (size_t got = 1; got != 0 && text.size() < limit;) {
-        if (const int error = OsReadRecord(gFile, chunk.data(), std::min(chunk.size(), limit - text.size()), got);
-            error != 0) {
-            return error;
+        if (OsStatus status = OsReadRecord(gFile, chunk.data(), std::min(chunk.size(), limit - text.size()), got);
+            OsFailed(status)) {
+            return status;
         }
         text.append(chunk.data(), got);
     }
-    return 0;
+    return {};
 }
 
 // Reads the record whole and checks every line before the game starts, so a
@@ -277,8 +273,8 @@ int ReadRecordText(std::string& text, size_t limit)
 void LoadRecord(bool resuming)
 {
     std::string text;
-    if (const int error = ReadRecordText(text, kLargestRecord + 1); error != 0) {
-        CannotRead(std::strerror(error));
+    if (const OsStatus status = ReadRecordText(text, kLargestRecord + 1); OsFailed(status)) {
+        CannotRead(status.message);
     }
     if (text.empty()) {
         Fail("the record " + gName + " is empty: no game began in it");
@@ -320,13 +316,13 @@ void LoadRecord(bool resuming)
         RecordError(2, "the game's version is missing");
     }
     if (line != "game " QIR_VERSION) {
-        std::fprintf(stderr, "qir: %s was recorded by qir %s; %s it with qir " QIR_VERSION "\n", gName.c_str(),
-                     Shown(line.substr(5), kLongestQuote).c_str(), resuming ? "resuming" : "replaying");
+        OsShowError("qir: " + gName + " was recorded by qir " + Shown(line.substr(5), kLongestQuote) + "; " +
+                    (resuming ? "resuming" : "replaying") + " it with qir " QIR_VERSION "\n");
     }
     if (whole < text.size()) {
         gWholeLength = static_cast<long long>(whole);
-        std::fprintf(stderr, "qir: %s: its last line was cut short and is left out%s\n", gName.c_str(),
-                     resuming ? " (removed from the file when the game goes on)" : "");
+        OsShowError("qir: " + gName + ": its last line was cut short and is left out" +
+                    (resuming ? " (removed from the file when the game goes on)\n" : "\n"));
     }
     gEntries.reserve(static_cast<size_t>(std::count(rest.begin(), rest.end(), '\n')));
     while (next()) {
@@ -358,11 +354,11 @@ void RefuseOwnStreams(RecordUse use)
         const std::string message =
             "qir: cannot use the record " + gName + ": it is also the game's standard " + kStreams[stream] + "\n";
         if (!OsSameFile(gFile, 2)) {
-            std::fputs(message.c_str(), stderr);
+            OsShowError(message);
         } else if (!OsSameFile(gFile, 1) && OsIsTerminal(1)) {
-            OsWrite(1, message.data(), message.size());
+            OsWrite(1, message);
         }
-        std::exit(1);
+        OsExit(1);
     }
 }
 
@@ -370,8 +366,8 @@ void RefuseOwnStreams(RecordUse use)
 // starts before finds no file, and one that starts after finds it in use.
 void PlaceRecord()
 {
-    if (const int error = OsPlaceRecord(gPath.c_str(), gFile); error != 0) {
-        Fail("cannot create the record " + gName + ": " + std::strerror(error));
+    if (const OsStatus status = OsPlaceRecord(gPath.c_str(), gFile); OsFailed(status)) {
+        Fail("cannot create the record " + gName + ": " + status.message);
     }
 }
 
@@ -381,26 +377,25 @@ void PlaceRecord()
 void OpenRecord(RecordUse use)
 {
     gName = Shown(gPath);
-    if (const int error = OsOpenRecord(gPath.c_str(), use, gFile); error != 0) {
-        const char* failed = use == RecordUse::kCreate               ? "cannot create"
-                             : error == kNotAFile || error == EISDIR ? "cannot read"
-                                                                     : "cannot open";
+    if (const OsStatus status = OsOpenRecord(gPath.c_str(), use, gFile); OsFailed(status)) {
+        const bool noFile = status.result == OsResult::kNotAFile || status.result == OsResult::kFolder;
+        const char* failed = use == RecordUse::kCreate ? "cannot create" : noFile ? "cannot read" : "cannot open";
         Fail(std::string(failed) + " the record " + gName + ": " +
-             (error == kNotAFile ? "not a regular file" : std::strerror(error)));
+             (status.result == OsResult::kNotAFile ? "not a regular file" : status.message));
     }
     RefuseOwnStreams(use);
     if (use == RecordUse::kShow) {
         return;
     }
-    const int error = OsLockRecord(gFile);
-    if (error == EAGAIN) {
+    const OsStatus status = OsLockRecord(gFile);
+    if (status.result == OsResult::kInUse) {
         Fail("the record " + gName + " is in use by another qir");
     }
-    if (error == ENOLCK) {
-        std::fprintf(stderr, "qir: the record %s cannot be locked on its file system (%s); start no other qir on it\n",
-                     gName.c_str(), std::strerror(error));
-    } else if (error != 0) {
-        Fail("cannot lock the record " + gName + ": " + std::strerror(error));
+    if (status.result == OsResult::kCannotLock) {
+        OsShowError("qir: the record " + gName + " cannot be locked on its file system (" + status.message +
+                    "); start no other qir on it\n");
+    } else if (OsFailed(status)) {
+        Fail("cannot lock the record " + gName + ": " + status.message);
     }
 }
 
@@ -409,12 +404,12 @@ void OpenRecord(RecordUse use)
 void ContinueRecording()
 {
     if (gWholeLength >= 0) {
-        int error = OsCutRecord(gFile, gWholeLength);
-        if (error == 0) {
-            error = OsSyncRecord(gFile);
+        OsStatus status = OsCutRecord(gFile, gWholeLength);
+        if (!OsFailed(status)) {
+            status = OsSyncRecord(gFile);
         }
-        if (error != 0) {
-            CannotWrite(error);
+        if (OsFailed(status)) {
+            CannotWrite(status);
         }
     }
     gMode = Mode::kRecording;
@@ -503,7 +498,7 @@ void PaceReplay(const Options& options, AnswerSource& source)
         return;
     } else if (OsIsTerminal(0)) {
         source.screenPause = kViewerPaces;
-        std::fprintf(stderr, "qir: Return shows the next screen of the replay; q and Return stops it\n");
+        OsShowError("qir: Return shows the next screen of the replay; q and Return stops it\n");
     } else {
         source.screenPause = kWatchingPause;
     }
@@ -571,7 +566,7 @@ std::uint32_t DiceSeed()
         seed = entry->seed;
     } else {
         // The k-th seeding of a seeded game uses the seed plus k.
-        seed = gSeeded ? gSeed + gSeedings : static_cast<std::uint32_t>(std::time(nullptr));
+        seed = gSeeded ? gSeed + gSeedings : static_cast<std::uint32_t>(OsClock());
     }
     ++gSeedings;
     if (gMode == Mode::kRecording) {
@@ -585,13 +580,32 @@ std::uint32_t DiceSeed()
 bool ResumedGameIsOver()
 {
     if (const size_t unused = gEntries.size() - gNext; unused > 0) {
-        std::fprintf(stderr, "qir: %s: %zu line%s after the end of the game %s not used\n", gName.c_str(), unused,
-                     unused == 1 ? "" : "s", unused == 1 ? "was" : "were");
+        OsShowError("qir: " + gName + ": " + std::to_string(unused) + (unused == 1 ? " line" : " lines") +
+                    " after the end of the game " + (unused == 1 ? "was" : "were") + " not used\n");
         gNext = gEntries.size();
     }
     if (gMode != Mode::kResuming) {
         return false;  // nothing was resumed, or the player answered after the record
     }
-    std::fprintf(stderr, "qir: the game recorded in %s is over; there is nothing to resume\n", gName.c_str());
+    OsShowError("qir: the game recorded in " + gName + " is over; there is nothing to resume\n");
     return true;
+}
+
+// A record closed, and every setting of it as at the start.
+void ResetRecord()
+{
+    if (gFile >= 0) {
+        OsCloseRecord(gFile);
+    }
+    gMode = Mode::kLive;
+    gPath.clear();
+    gName.clear();
+    gFile = -1;
+    std::vector<Entry>().swap(gEntries);
+    gNext = 0;
+    gWholeLength = -1;
+    gLength = 0;
+    gSeeded = false;
+    gSeed = 0;
+    gSeedings = 0;
 }

@@ -23,3 +23,4 @@ std::string Shown(std::string_view text, size_t longest = std::string_view::npos
 AnswerSource StartRecord(const Options& options);
 std::uint32_t DiceSeed();  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();  // the game ended inside the record it resumed
+void ResetRecord();        // closes the record, and forgets it as at the program's start

@@ -40,8 +40,8 @@ int gRows = kDefaultRows;
 int gColumns = kDefaultColumns;
 bool gAtLineStart = true;  // the screen's cursor stands at the start of a row
 
-std::string gPending;  // printed since the last write, laid out as it will be written
-int gOutputError = 0;  // why the output cannot be written, once known
+std::string gPending;   // printed since the last write, laid out as it will be written
+OsStatus gOutputError;  // why the output cannot be written, once known
 bool gHeld = false;    // a resumed game is being replayed: show nothing yet
 size_t gHeldFrom = 0;  // where the dialogue below the last board starts in gPending
 
@@ -243,6 +243,20 @@ void DropWhatScrolledAway()
     }
 }
 
+// An empty screen: nothing on it, printed or held.
+void ClearModel()
+{
+    gAtLineStart = true;
+    gBoard.clear();
+    gDialogue.clear();
+    gUnflushed = 0;
+    gEchoAt = kNone;
+    gLineOpen = false;
+    gPending.clear();
+    gHeld = false;
+    gHeldFrom = 0;
+}
+
 }  // namespace
 
 void SetScreenOptions(bool compact, bool noClear)
@@ -255,21 +269,26 @@ void SetScreenOptions(bool compact, bool noClear)
     gTerminal = OsScreenSize(1, rows, columns);
     const char* term = gTerminal ? std::getenv("TERM") : nullptr;
     gSeparate = noClear || (term != nullptr && std::strcmp(term, "dumb") == 0);
-    gAtLineStart = true;
-    gBoard.clear();
-    gDialogue.clear();
-    gUnflushed = 0;
-    gEchoAt = kNone;
-    gLineOpen = false;
-    gPending.clear();
-    gHeld = false;
-    gHeldFrom = 0;
+    ClearModel();
     ReadScreen(kLowestFullPower);
 }
 
-void SetOutputError(int error)
+void ResetScreen()
 {
-    gOutputError = error;
+    ClearModel();
+    gCompactAsked = false;
+    gEcho = false;
+    gTerminal = false;
+    gCompact = false;
+    gSeparate = false;
+    gRows = kDefaultRows;
+    gColumns = kDefaultColumns;
+    gOutputError = {};
+}
+
+void SetOutputError(const OsStatus& status)
+{
+    gOutputError = status;
 }
 
 bool CompactBoard()
@@ -352,17 +371,17 @@ void HoldScreen(bool hold)
     gHeld = hold;
 }
 
-int WriteScreen()
+OsStatus WriteScreen()
 {
     if (gHeld) {
-        return 0;
+        return {};
     }
-    int error = gOutputError;
-    if (error == 0) {
+    OsStatus status = gOutputError;
+    if (!OsFailed(status)) {
         FitScreen();
-        error = OsShow(gPending);
+        status = OsShow(gPending);
     }
     gPending.clear();  // written, or never to be
     gHeldFrom = 0;
-    return error;
+    return status;
 }

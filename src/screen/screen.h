@@ -8,8 +8,10 @@
 
 #include <string_view>
 
+#include "os/os.h"
+
 void SetScreenOptions(bool compact, bool noClear);  // at the start: nothing is on the screen yet
-void SetOutputError(int error);                     // the output cannot be used: every write fails with this error
+void SetOutputError(const OsStatus& status);        // the output cannot be used: every write fails with this
 bool CompactBoard();                                // whether the next board is compact: reads the terminal's size
 void ForgetBoard();                                 // a new game: no board is in view until its first
 void StartScreen(std::string_view board);           // a new screen, with this board at its top
@@ -20,5 +22,6 @@ void ScreenEcho(std::string_view typed);  // what a read from the player returne
 // board, and of that no more than any screen shows.
 void HoldScreen(bool hold);
 // Writes everything printed since the last write, the board drawn again first
-// where it would scroll away; 0, or why the write failed.
-int WriteScreen();
+// where it would scroll away; done, or why the write failed.
+OsStatus WriteScreen();
+void ResetScreen();  // nothing printed, held or failed, and the layout as at the program's start

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// Qir: one game after another until the player declines another, with the
+// options and the answer source of the whole run.
+#include "qir.h"
+
+namespace {
+
+// A game cut off by the end of input, or by a record that cannot be written,
+// still holds its rows and board texts: they go before the program ends.
+void ReleaseGame()
+{
+    FreeAllRows();
+    FreeBoardMem();
+}
+
+}  // namespace
+
+int PlayQir(int argc, char* argv[])
+{
+    GuardStandardStreams();
+    const Options options = ReadOptions(argc, argv);
+    if (options.help || options.version) {
+        options.help ? PrintUsage() : PrintVersion();
+        FlushOutput();
+        return 0;
+    }
+    SetScreenOptions(options.compact, options.noClear);
+    // The answers come from one source for the whole run: the keyboard, or a
+    // record kept, resumed or replayed, as the options ask.
+    SetAnswerSource(StartRecord(options));
+    OsBeforeExit(ReleaseGame);
+
+    for (;;) {
+        int result = kNoWinner;
+        int round = 0;
+        ForgetBoard();
+        Welcome();
+        InitStorage();
+        DrawBoard(kNewBoard);
+        while (result == kNoWinner) {
+            ++round;
+            result = PlayPhases(round);
+        }
+
+        if (result == giPlayerNum) {
+            Print("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");
+        }
+        if (result == giAINum) {
+            Print("You lose!  %s won in %d round%s.\n", OpponentName(), round, round > 1 ? "s" : "");
+        }
+        FreeBoardMem();
+
+        PrintText("Want to play again? y or n: ");
+        if (!AskYesNo()) {
+            break;
+        }
+    }
+    if (!ResumedGameIsOver()) {
+        FlushOutput();
+    }
+    return 0;
+}
+
+// Every global of the game and of its layers goes back to what it was when
+// the program started, so that one process can run the game again.
+void ResetQir()
+{
+    OsBeforeExit(nullptr);
+    ReleaseGame();
+    player = {};
+    giPlayerNum = 0;
+    giAINum = 0;
+    giFullPower = 0;
+    gDiffLevel = 0;
+    ResetDice();
+    ResetRecord();
+    ResetDialogue();
+    ResetScreen();
+}
