@@ -18,14 +18,14 @@ AnswerSource gSource;  // where the answers come from before the player types th
 
 [[noreturn]] void OutputFailed(const OsStatus& status)
 {
-    OsShowError("qir: cannot write the game's output: " + status.message + "\n");
+    OsShowError(std::string("qir: cannot write the game's output: ") + status.message + "\n");
     OsExit(1);
 }
 
 [[noreturn]] void InputFailed(const OsStatus& status)
 {
     FlushOutput();
-    OsShowError("qir: cannot read the player's answers: " + status.message + "\n");
+    OsShowError(std::string("qir: cannot read the player's answers: ") + status.message + "\n");
     OsExit(1);
 }
 

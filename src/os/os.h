@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 // What clears the screen: the output carries it before every board, unless
@@ -33,7 +32,7 @@ enum class OsResult {
 };
 struct OsStatus {
     OsResult result = OsResult::kDone;
-    std::string message;  // the system's own words for the player, when it said any
+    const char* message = "";  // the system's own words for the player, kept as long as the program runs
 };
 inline bool OsFailed(const OsStatus& status)
 {

@@ -38,7 +38,8 @@ OsResult ResultOf(int error)
     }
 }
 
-// What the system said, with its own words for the player.
+// What the system said, with its own words for the player: the C library
+// keeps those of every error the system knows for as long as the program runs.
 OsStatus Said(int error)
 {
     return error == 0 ? OsStatus{} : OsStatus{ResultOf(error), std::strerror(error)};
@@ -100,10 +101,12 @@ void ShowError(std::string_view text)
     WriteAll(2, text.data(), text.size());
 }
 
+// The game reads its answers alone, in one thread, so the C library need
+// not lock the input for each byte.
 int ReadByte(OsStatus& status)
 {
     errno = 0;
-    const int c = std::getc(stdin);
+    const int c = getc_unlocked(stdin);
     if (c == EOF && std::ferror(stdin)) {
         status = Said(errno != 0 ? errno : EIO);
     }
@@ -215,7 +218,7 @@ OsStatus NotARegularFile(int fd)
     }
     return S_ISREG(status.st_mode)   ? OsStatus{}
            : S_ISDIR(status.st_mode) ? Said(EISDIR)
-                                     : OsStatus{OsResult::kNotAFile, {}};
+                                     : OsStatus{OsResult::kNotAFile, ""};
 }
 
 // Whether the name `path` still stands for the open file fd.

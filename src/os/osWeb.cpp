@@ -43,7 +43,8 @@ EM_JS(int, PageScreenSize, (int* rows, int* columns), {
 
 std::string gRecordPath;  // the record being written, which the page keeps
 
-// The game's word for what the system said, with its own words for the player.
+// The game's word for what the system said, with its own words for the
+// player, which the C library keeps for as long as the program runs.
 OsStatus Said(int error)
 {
     if (error == 0) {

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -88,6 +89,14 @@ int ErrorNumber(DWORD error)
     }
 }
 
+// The C library's words for an error, kept for as long as the program runs:
+// it writes them into one buffer, which its next call writes over.
+const char* Words(int error)
+{
+    static std::map<int, std::string> kept;
+    return kept.try_emplace(error, std::strerror(error)).first->second.c_str();
+}
+
 // The game's word for what the C library said, with its words for the player.
 OsStatus Said(int error)
 {
@@ -100,7 +109,7 @@ OsStatus Said(int error)
                             : error == ENOSPC ? OsResult::kNoSpace
                             : error == EBADF  ? OsResult::kClosed
                                               : OsResult::kFailed;
-    return {result, std::strerror(error)};
+    return {result, Words(error)};
 }
 
 // What Windows said, in the same words.
@@ -399,7 +408,7 @@ OsStatus OpenExisting(const char* path, RecordUse use, int& fd)
         return SaidByWindows(GetLastError());
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    OsStatus status = GetFileType(file) != FILE_TYPE_DISK                     ? OsStatus{OsResult::kNotAFile, {}}
+    OsStatus status = GetFileType(file) != FILE_TYPE_DISK                     ? OsStatus{OsResult::kNotAFile, ""}
                       : !GetFileInformationByHandle(file, &info)              ? SaidByWindows(GetLastError())
                       : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Said(EISDIR)
                                                                                 : OsStatus{};
@@ -467,8 +476,8 @@ bool SameFile(int fd, int stream)
 OsStatus LockRecord(int fd)
 {
     const int error = fd == gMadeFd ? gMadeLock : LockFile(fd);
-    return error == EAGAIN ? OsStatus{OsResult::kInUse, std::strerror(error)}
-           : error == ENOLCK ? OsStatus{OsResult::kCannotLock, std::strerror(error)}
+    return error == EAGAIN ? OsStatus{OsResult::kInUse, Words(error)}
+           : error == ENOLCK ? OsStatus{OsResult::kCannotLock, Words(error)}
                              : Said(error);
 }
 

@@ -376,12 +376,13 @@ OsStatus WriteScreen()
     if (gHeld) {
         return {};
     }
-    OsStatus status = gOutputError;
-    if (!OsFailed(status)) {
-        FitScreen();
-        status = OsShow(gPending);
+    if (OsFailed(gOutputError)) {
+        gPending.clear();  // never to be written
+        return gOutputError;
     }
-    gPending.clear();  // written, or never to be
+    FitScreen();
+    OsStatus status = OsShow(gPending);
+    gPending.clear();
     gHeldFrom = 0;
     return status;
 }
