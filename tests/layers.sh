@@ -5,12 +5,18 @@
 # and writes it, and knows nothing of the dialogue or the record; the
 # dialogue alone reads the keyboard and knows nothing of the record, which
 # reaches it only through AnswerSource; the record calls nothing of the
-# dialogue or the screen. A rule that forbids calls proves something only
-# when the comparison can see calls at all, so the table also names calls
-# that must be seen, and each side of a comparison must list symbols.
-#   layers.sh OBJECT...    (the objects of qircore)
+# dialogue or the screen; only the system reads the clock or ends the
+# program. A rule that forbids calls proves something only when the
+# comparison can see calls at all, so the table also names calls that must
+# be seen, and each side of a comparison must list symbols. And no source
+# outside the system's folder names an errno value: the system says what
+# happened in the game's own words.
+#   layers.sh SOURCES OBJECT...    (the folder src/, and the objects of qircore)
 set -euo pipefail
 command -v nm >/dev/null || { echo "nm is missing (apt-get install binutils)"; exit 77; }
+command -v "${CXX:-c++}" >/dev/null || { echo "no C++ compiler to list errno's names"; exit 77; }
+sources=$1
+shift
 
 # The layer of an object is the folder of its source.
 declare -A objects=()
@@ -57,6 +63,7 @@ fail() {
 # none CALLER CALLEE: CALLER needs nothing that CALLEE defines.
 # some CALLER CALLEE: it needs something, and every such thing is a function.
 # only LAYER NAME: no other layer needs the function NAME, and LAYER does.
+# never NAME: no layer needs the C library's function NAME.
 # own LAYER: LAYER defines no variable another object could name.
 while read -r rule first second; do
   case $rule in
@@ -76,17 +83,19 @@ while read -r rule first second; do
         fail "the $first names the state of the $second:" "$(comm -12 <(echo "$shared") <(echo "${variables[$second]}"))"
       fi
       ;;
-    only)
+    only | never)
       seen=0
+      [ "$rule" = only ] || { second=$first first=none; }
       for layer in "${!objects[@]}"; do
-        users=$(c++filt <<<"${needs[$layer]}" | grep -F "$second(" || true)
+        # A function of C++ by its demangled name, or one of the C library as it stands.
+        users=$(c++filt <<<"${needs[$layer]}" | grep -E "$second\(|^$second\$" || true)
         if [ -n "$users" ] && [ "$layer" = "$first" ]; then
           seen=1
         elif [ -n "$users" ]; then
           fail "the $layer calls $second, which only the $first may call"
         fi
       done
-      [ "$seen" = 1 ] || fail "the $first's call of $second was not seen: the rule proves nothing"
+      [ "$rule" = never ] || [ "$seen" = 1 ] || fail "the $first's call of $second was not seen: the rule proves nothing"
       ;;
     own)
       state=${variables[$first]}
@@ -108,7 +117,25 @@ some rules dialogue
 some rules record
 only dialogue OsReadByte
 only screen OsShow
+only os exit
+only os time
+never _exit
+never _Exit
+never quick_exit
+never atexit
+never clock_gettime
+never gettimeofday
 own screen
 EOF
+
+# Every name of errno.h that this system's C library defines, as a word in a
+# source outside src/os: errno itself and the E constants.
+names=$(printf '#include <errno.h>\n' | "${CXX:-c++}" -E -dM -x c++ - |
+  awk '$1 == "#define" && $2 ~ /^E[A-Z0-9]+$/ { print $2 }' | sort -u)
+[ -n "$names" ] || fail "no E constant of errno.h was listed: the errno rule proves nothing"
+# shellcheck disable=SC2046 # one -e per name
+named=$(find "$sources" -path "$sources/os" -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 grep -nwF -e errno $(printf -- '-e %s ' $names) || true)
+[ -z "$named" ] || fail "a source outside the system's folder names an errno value:" "$named"
 [ "$failed" = 0 ] || exit 1
 echo "each layer calls only what it may"
