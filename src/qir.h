@@ -159,7 +159,7 @@ int BoardRows(bool compact, int fullPower);  // the rows a board of this maximum
 int PlayPhases(int round);
 void RollDice();
 void SeedDice(std::uint32_t seed);
-void ResetDice();  // the dice as never seeded
+void ResetDice();          // the dice as never seeded
 int32_t NextDiceNumber();  // 0 to 2147483647, as the GNU C library's rand() gives them
 
 // combat.cpp

@@ -9,6 +9,9 @@
 //                           that cannot lock;
 //   QIR_FAULT_WRITE_ERRNO=N fails every write with the error number N (such
 //                           as ENOSPC for a full disk, or EIO);
+//   QIR_FAULT_SYNC_ERRNO=N  fails every data sync with the error number N;
+//   QIR_FAULT_SPARE=K       lets the first K writes and the first K data syncs
+//                           through before those two faults begin;
 //   QIR_FAULT_NO_TMPFILE=1  refuses unnamed files (O_TMPFILE), as many file
 //                           systems do;
 //   QIR_FAULT_NO_RENAME=1   refuses a rename that must not replace a file
@@ -66,8 +69,16 @@ bool Refused(const char* setting, int error)
     return true;
 }
 
-std::string gEvents;  // the letters of QIR_FAULT_LOG
-long long gRead = 0;  // bytes read from the game's files so far
+std::string gEvents;    // the letters of QIR_FAULT_LOG
+long long gRead = 0;    // bytes read from the game's files so far
+long long gWrites = 0;  // writes to them so far
+long long gSyncs = 0;   // data syncs of them so far
+
+// Whether the fault of `setting` fails this call, the `made`-th of its kind.
+bool Faulted(const char* setting, long long made)
+{
+    return made > Setting("QIR_FAULT_SPARE", 0) && Refused(setting, static_cast<int>(Setting(setting, 0)));
+}
 
 void Note(int fd, char event)
 {
@@ -122,7 +133,7 @@ ssize_t read(int fd, void* buf, size_t count)
 ssize_t write(int fd, const void* buf, size_t count)
 {
     Note(fd, 'w');
-    if (fd > 2 && Refused("QIR_FAULT_WRITE_ERRNO", static_cast<int>(Setting("QIR_FAULT_WRITE_ERRNO", 0)))) {
+    if (fd > 2 && Faulted("QIR_FAULT_WRITE_ERRNO", ++gWrites)) {
         return -1;
     }
     return Real<ssize_t(int, const void*, size_t)>("write")(fd, buf, count);
@@ -131,6 +142,9 @@ ssize_t write(int fd, const void* buf, size_t count)
 int fdatasync(int fd)
 {
     Note(fd, 's');
+    if (fd > 2 && Faulted("QIR_FAULT_SYNC_ERRNO", ++gSyncs)) {
+        return -1;
+    }
     return Real<int(int)>("fdatasync")(fd);
 }
 

@@ -47,26 +47,6 @@ std::string FirstLines(const std::string& text, int lines)
     return text.substr(0, end);
 }
 
-// The command of the real game with the file system's faults of `faults` (NAME=value).
-std::vector<std::string> FaultyQir(const std::vector<std::string>& faults, const std::vector<std::string>& args)
-{
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::vector<std::string> command{"/usr/bin/env", std::string("LD_PRELOAD=") + QIR_FAULT_LIBRARY,
-                                     // A sanitized game must let the library come before its runtime.
-                                     std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                                         ":verify_asan_link_order=0"};
-    command.insert(command.end(), faults.begin(), faults.end());
-    command.push_back(QIR_EXE);
-    command.insert(command.end(), args.begin(), args.end());
-    return command;
-}
-
-RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<std::string>& args,
-                    const std::string& input = "")
-{
-    return RunCommand(FaultyQir(faults, args), input);
-}
-
 // A record of `size` bytes: `start`, then "key x" lines (six characters) and
 // "key \t" lines (seven) to come to `size` exactly.
 std::string Keys(const std::string& start, size_t size)

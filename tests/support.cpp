@@ -19,61 +19,141 @@
 
 namespace {
 
-bool gInsidePiece = false;
+// How the scripted program ended: thrown by its exit, caught by RunScripted.
+struct ScriptedExit {
+    int status;
+};
 
-// The game ends the process when its input runs out; inside a test that means
-// the script was too short, which must not pass unnoticed.
-void FailOnEarlyExit()
+// The scripted system in use, and what the program did through it.
+struct Scripted {
+    ScriptedSystem system;
+    size_t typed = 0;            // the answers' bytes read so far
+    std::array<int, 9> calls{};  // how often each call that can fail was made
+    std::string output;
+    std::string errors;
+};
+Scripted* gScripted = nullptr;
+
+// The words a system of this test's kind has for each result.
+const char* WordsFor(OsResult result)
 {
-    if (gInsidePiece) {
-        const char message[] = "\nthe game ran out of scripted input\n";
-        (void)!write(2, message, sizeof message - 1);
-        _exit(99);
+    switch (result) {
+    case OsResult::kDone:
+    case OsResult::kNotAFile: return "";
+    case OsResult::kInUse: return std::strerror(EAGAIN);
+    case OsResult::kCannotLock: return std::strerror(ENOLCK);
+    case OsResult::kFolder: return std::strerror(EISDIR);
+    case OsResult::kExists: return std::strerror(EEXIST);
+    case OsResult::kNotFound: return std::strerror(ENOENT);
+    case OsResult::kNoSpace: return std::strerror(ENOSPC);
+    case OsResult::kClosed: return std::strerror(EBADF);
+    default: return std::strerror(EIO);
     }
 }
 
-std::string TempPath(const char* stem)
+// Counts a call, and says whether the script makes it fail.
+bool Fails(SystemCall call, OsStatus& status)
 {
-    std::string path = std::string("/tmp/") + stem + "XXXXXX";
-    const int fd = mkstemp(path.data());
-    if (fd >= 0) {
-        close(fd);
+    const ScriptedSystem& system = gScripted->system;
+    const int made = ++gScripted->calls[static_cast<size_t>(call)];
+    if (system.faultAt == 0 || call != system.faultCall || made < system.faultAt) {
+        return false;
     }
-    return path;
+    status = {system.fault, WordsFor(system.fault)};
+    return true;
+}
+
+// A call of the real system on the test's files, unless the script makes it fail.
+template <SystemCall call, auto real, typename... Args>
+OsStatus Faulty(Args... args)
+{
+    OsStatus status;
+    return Fails(call, status) ? status : (kOsCalls.*real)(args...);
+}
+
+const OsCalls kScriptedCalls = {
+    .setUpStreams = [](OsStatus&, OsStatus&) {},
+    .show =
+        [](std::string_view text) {
+            OsStatus status;
+            if (!Fails(SystemCall::kShow, status)) {
+                gScripted->output += text;
+            }
+            return status;
+        },
+    .showError = [](std::string_view text) { gScripted->errors += text; },
+    .readByte =
+        [](OsStatus& status) {
+            const std::string& answers = gScripted->system.answers;
+            OsStatus fault;
+            if (Fails(SystemCall::kReadByte, fault) || gScripted->typed == answers.size()) {
+                status = OsFailed(fault) ? fault : status;
+                return EOF;
+            }
+            return static_cast<int>(static_cast<unsigned char>(answers[gScripted->typed++]));
+        },
+    .isTerminal = [](int fd) { return fd >= 0 && fd <= 2 && gScripted->system.terminal[static_cast<size_t>(fd)]; },
+    .screenSize =
+        [](int fd, int& rows, int& columns) {
+            const bool terminal = kScriptedCalls.isTerminal(fd);
+            rows = terminal ? gScripted->system.rows : 0;
+            columns = terminal ? gScripted->system.columns : 0;
+            return terminal;
+        },
+    .sleep = [](int) {},
+    .clock = [] { return gScripted->system.clock; },
+    .exit = [](int status) { throw ScriptedExit{status}; },
+    .openRecord = Faulty<SystemCall::kOpenRecord, &OsCalls::openRecord, const char*, RecordUse, int&>,
+    .placeRecord = Faulty<SystemCall::kPlaceRecord, &OsCalls::placeRecord, const char*, int&>,
+    .sameFile = [](int, int) { return false; },  // the scripted streams are no files
+    .lockRecord = Faulty<SystemCall::kLockRecord, &OsCalls::lockRecord, int>,
+    .write =
+        [](int fd, std::string_view text) {
+            if (fd == 1 || fd == 2) {
+                (fd == 1 ? gScripted->output : gScripted->errors) += text;
+                return OsStatus{};
+            }
+            return Faulty<SystemCall::kWrite, &OsCalls::write, int, std::string_view>(fd, text);
+        },
+    .readRecord = Faulty<SystemCall::kReadRecord, &OsCalls::readRecord, int, char*, size_t, size_t&>,
+    .cutRecord = Faulty<SystemCall::kCutRecord, &OsCalls::cutRecord, int, long long>,
+    .syncRecord = Faulty<SystemCall::kSyncRecord, &OsCalls::syncRecord, int>,
+    .closeRecord = [](int fd) { kOsCalls.closeRecord(fd); },
+};
+
+// Runs `body` on the scripted system instead of the real one: the status
+// the program exited with, or -1 when it did not exit.
+int OnScript(Scripted& scripted, const std::function<void()>& body)
+{
+    gScripted = &scripted;
+    OsUseCalls(kScriptedCalls);
+    int status = -1;
+    try {
+        body();
+    } catch (const ScriptedExit& end) {
+        status = end.status;
+    }
+    OsUseCalls(kOsCalls);
+    gScripted = nullptr;
+    return status;
 }
 
 }  // namespace
 
 std::string RunWithInput(const std::string& input, const std::function<void()>& piece)
 {
-    static const bool registered = std::atexit(FailOnEarlyExit) == 0;
-    (void)registered;
-
-    const std::string inPath = TempPath("qir-in");
-    const std::string outPath = TempPath("qir-out");
-    WriteFile(inPath, input);
-    if (std::freopen(inPath.c_str(), "r", stdin) == nullptr) {
-        ADD_FAILURE() << "cannot open the script";
-        return {};
-    }
-
-    std::fflush(stdout);
-    const int saved = dup(1);
-    FILE* out = std::fopen(outPath.c_str(), "w");
-    dup2(fileno(out), 1);
-    gInsidePiece = true;
-    piece();
-    FlushOutput();
-    gInsidePiece = false;
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::fclose(out);
-
-    std::string printed = ReadFile(outPath);
-    std::remove(inPath.c_str());
-    std::remove(outPath.c_str());
-    return printed;
+    Scripted scripted;
+    scripted.system.answers = input;
+    // The game ends the program when its input runs out; inside a test that
+    // means the script was too short, which must not pass unnoticed.
+    EXPECT_EQ(OnScript(scripted,
+                       [&] {
+                           piece();
+                           FlushOutput();
+                       }),
+              -1)
+        << "the game ran out of scripted input";
+    return scripted.output;
 }
 
 std::string ReadFile(const std::string& path)
@@ -386,6 +466,46 @@ RunResult RunQir(const std::vector<std::string>& args, const std::string& input)
     std::vector<std::string> command{QIR_EXE};
     command.insert(command.end(), args.begin(), args.end());
     return Run(command, {}, input);
+}
+
+// The program from its start, as main runs it, and every global as it was
+// before, whether it ended by the player's choice or by an exit in the middle.
+RunResult RunScripted(const std::vector<std::string>& args, const ScriptedSystem& system)
+{
+    std::vector<std::string> words{"qir"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    Scripted scripted;
+    scripted.system = system;
+    const int status = OnScript(scripted, [&] {
+        ResetQir();
+        OsExit(PlayQir(static_cast<int>(words.size()), argv.data()));
+    });
+    ResetQir();
+    return {status, scripted.output, scripted.errors, ""};
+}
+
+std::vector<std::string> FaultyQir(const std::vector<std::string>& faults, const std::vector<std::string>& args)
+{
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::vector<std::string> command{"/usr/bin/env", std::string("LD_PRELOAD=") + QIR_FAULT_LIBRARY,
+                                     // A sanitized game must let the library come before its runtime.
+                                     std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                                         ":verify_asan_link_order=0"};
+    command.insert(command.end(), faults.begin(), faults.end());
+    command.push_back(QIR_EXE);
+    command.insert(command.end(), args.begin(), args.end());
+    return command;
+}
+
+RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<std::string>& args,
+                    const std::string& input)
+{
+    return RunCommand(FaultyQir(faults, args), input);
 }
 
 std::string ReadTestData(const std::string& name)

@@ -2,6 +2,7 @@
 // Helpers for the tests: scripted input, captured output, fresh games.
 #pragma once
 
+#include <array>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -106,6 +107,44 @@ RunResult RunGame(const std::string& input, std::time_t clock = 1000);
 // Runs the real game with these arguments on a script of answers.
 RunResult RunQir(const std::vector<std::string>& args, const std::string& input = "");
 RunResult RunCommand(const std::vector<std::string>& command, const std::string& input);
+// The real game with the file system's faults of `faults` (NAME=value entries
+// of the preloaded library faultShim.cpp), as a command, or run.
+std::vector<std::string> FaultyQir(const std::vector<std::string>& faults, const std::vector<std::string>& args);
+RunResult RunFaulty(const std::vector<std::string>& faults, const std::vector<std::string>& args,
+                    const std::string& input = "");
+
+// The calls of the system a scripted system can make fail.
+enum class SystemCall {
+    kShow,
+    kReadByte,
+    kOpenRecord,
+    kPlaceRecord,
+    kLockRecord,
+    kWrite,
+    kReadRecord,
+    kCutRecord,
+    kSyncRecord,
+};
+
+// A system scripted by the test: the whole program runs in the test's own
+// process, as `qir` with these arguments would, with the answers typed, the
+// terminals, the screen and the clock given here, and a fault where the test
+// wants one. Its records are real files. It ends as the program would, and
+// RunScripted says how.
+struct ScriptedSystem {
+    std::string answers;             // every byte typed; their end is the end of input
+    std::array<bool, 3> terminal{};  // whether the input, the output and the error output are terminals
+    int rows = 24;                   // the terminal's size, where the output is one
+    int columns = 80;
+    long long clock = 1000;  // what the calendar's clock reads
+    // From the `faultAt`-th call of `faultCall` on, every call fails with
+    // `fault` (a read of the answers with kDone finds the end of input there);
+    // 0 for no fault.
+    SystemCall faultCall = SystemCall::kShow;
+    int faultAt = 0;
+    OsResult fault = OsResult::kFailed;
+};
+RunResult RunScripted(const std::vector<std::string>& args, const ScriptedSystem& system);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);

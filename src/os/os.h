@@ -74,7 +74,7 @@ void OsUseCalls(const OsCalls& calls);
 
 // Notes a standard stream that cannot be used (kClosed).
 void OsSetUpStreams(OsStatus& input, OsStatus& output);
-OsStatus OsShow(std::string_view text);  // the game's output, cleared where it holds kClearScreen
+OsStatus OsShow(std::string_view text);   // the game's output, cleared where it holds kClearScreen
 void OsShowError(std::string_view text);  // a message on the error output; nothing is said when it fails
 // The next byte typed, or EOF at the end of input or on a failure, which
 // `status` then says.

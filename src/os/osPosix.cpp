@@ -454,7 +454,7 @@ bool SameFile(int fd, int stream)
 OsStatus LockRecord(int fd)
 {
     const int error = LockFile(fd);
-    return error == EAGAIN ? OsStatus{OsResult::kInUse, std::strerror(error)}
+    return error == EAGAIN   ? OsStatus{OsResult::kInUse, std::strerror(error)}
            : error == ENOLCK ? OsStatus{OsResult::kCannotLock, std::strerror(error)}
                              : Said(error);
 }

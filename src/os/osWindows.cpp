@@ -34,7 +34,7 @@ HANDLE gConsole = INVALID_HANDLE_VALUE;  // the console shown, or none
 DWORD gConsoleMode = 0;                  // its mode before the game, given back at the end
 bool gClearByConsoleCalls = false;       // it cannot read the clearing sequence
 
-bool gModeChanged = false;               // the game changed the console's mode
+bool gModeChanged = false;  // the game changed the console's mode
 
 // The console as the game found it, before the program ends.
 void RestoreConsoleMode()
@@ -408,8 +408,8 @@ OsStatus OpenExisting(const char* path, RecordUse use, int& fd)
         return SaidByWindows(GetLastError());
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    OsStatus status = GetFileType(file) != FILE_TYPE_DISK                     ? OsStatus{OsResult::kNotAFile, ""}
-                      : !GetFileInformationByHandle(file, &info)              ? SaidByWindows(GetLastError())
+    OsStatus status = GetFileType(file) != FILE_TYPE_DISK                       ? OsStatus{OsResult::kNotAFile, ""}
+                      : !GetFileInformationByHandle(file, &info)                ? SaidByWindows(GetLastError())
                       : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Said(EISDIR)
                                                                                 : OsStatus{};
     if (!OsFailed(status)) {
@@ -476,7 +476,7 @@ bool SameFile(int fd, int stream)
 OsStatus LockRecord(int fd)
 {
     const int error = fd == gMadeFd ? gMadeLock : LockFile(fd);
-    return error == EAGAIN ? OsStatus{OsResult::kInUse, Words(error)}
+    return error == EAGAIN   ? OsStatus{OsResult::kInUse, Words(error)}
            : error == ENOLCK ? OsStatus{OsResult::kCannotLock, Words(error)}
                              : Said(error);
 }

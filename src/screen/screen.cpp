@@ -42,8 +42,8 @@ bool gAtLineStart = true;  // the screen's cursor stands at the start of a row
 
 std::string gPending;   // printed since the last write, laid out as it will be written
 OsStatus gOutputError;  // why the output cannot be written, once known
-bool gHeld = false;    // a resumed game is being replayed: show nothing yet
-size_t gHeldFrom = 0;  // where the dialogue below the last board starts in gPending
+bool gHeld = false;     // a resumed game is being replayed: show nothing yet
+size_t gHeldFrom = 0;   // where the dialogue below the last board starts in gPending
 
 // In the compact layout, what the screen shows: the board, and what came
 // below it since, the echo of typed answers included.
