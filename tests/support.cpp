@@ -475,6 +475,7 @@ RunResult RunScripted(const std::vector<std::string>& args, const ScriptedSystem
     std::vector<std::string> words{"qir"};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
         argv.push_back(word.data());
     }
