@@ -54,12 +54,12 @@ const char* WordsFor(OsResult result)
 // Counts a call, and says whether the script makes it fail.
 bool Fails(SystemCall call, OsStatus& status)
 {
-    const ScriptedSystem& system = gScripted->system;
+    const ScriptedSystem::Fault& fault = gScripted->system.fault;
     const int made = ++gScripted->calls[static_cast<size_t>(call)];
-    if (system.faultAt == 0 || call != system.faultCall || made < system.faultAt) {
+    if (fault.at == 0 || call != fault.call || made < fault.at) {
         return false;
     }
-    status = {system.fault, WordsFor(system.fault)};
+    status = {fault.result, WordsFor(fault.result)};
     return true;
 }
 

@@ -137,12 +137,13 @@ struct ScriptedSystem {
     int rows = 24;                   // the terminal's size, where the output is one
     int columns = 80;
     long long clock = 1000;  // what the calendar's clock reads
-    // From the `faultAt`-th call of `faultCall` on, every call fails with
-    // `fault` (a read of the answers with kDone finds the end of input there);
-    // 0 for no fault.
-    SystemCall faultCall = SystemCall::kShow;
-    int faultAt = 0;
-    OsResult fault = OsResult::kFailed;
+    // From the `at`-th call of `call` on, every call fails with `result` (a
+    // read of the answers with kDone finds the end of input there); at 0, none.
+    struct Fault {
+        SystemCall call = SystemCall::kShow;
+        int at = 0;
+        OsResult result = OsResult::kFailed;
+    } fault;
 };
 RunResult RunScripted(const std::vector<std::string>& args, const ScriptedSystem& system);
 

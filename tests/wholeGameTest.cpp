@@ -150,71 +150,26 @@ TEST_F(ScriptedGames, PlayInOneProcessAsQirDoes)
             resumed.resize(at + 1);
         }
     }
-    const std::string eio = std::to_string(EIO);
-    const std::string enospc = std::to_string(ENOSPC);
+    using enum SystemCall;
+    using enum OsResult;
+    const std::string syncFails = "QIR_FAULT_SYNC_ERRNO=" + std::to_string(EIO);
+    const std::string diskFull = "QIR_FAULT_WRITE_ERRNO=" + std::to_string(ENOSPC);
     struct Fault {
         const char* what;
         const char* mode;  // --record, or --resume or --replay of `resumed`
-        SystemCall call;
-        int at;
-        OsResult result;
+        ScriptedSystem::Fault fault;
         std::vector<std::string> preloaded;
     };
     const Fault faults[] = {
-        {"the header's sync fails",
-         "--record",
-         SystemCall::kSyncRecord,
-         1,
-         OsResult::kFailed,
-         {"QIR_FAULT_SYNC_ERRNO=" + eio}},
-        {"a sync in play fails",
-         "--record",
-         SystemCall::kSyncRecord,
-         30,
-         OsResult::kFailed,
-         {"QIR_FAULT_SYNC_ERRNO=" + eio, "QIR_FAULT_SPARE=29"}},
-        {"a full disk takes the header",
-         "--record",
-         SystemCall::kWrite,
-         1,
-         OsResult::kNoSpace,
-         {"QIR_FAULT_WRITE_ERRNO=" + enospc}},
-        {"the disk fills in play",
-         "--record",
-         SystemCall::kWrite,
-         60,
-         OsResult::kNoSpace,
-         {"QIR_FAULT_WRITE_ERRNO=" + enospc, "QIR_FAULT_SPARE=59"}},
-        {"a resumed game's disk fills",
-         "--resume",
-         SystemCall::kWrite,
-         3,
-         OsResult::kNoSpace,
-         {"QIR_FAULT_WRITE_ERRNO=" + enospc, "QIR_FAULT_SPARE=2"}},
-        {"nothing can be locked",
-         "--record",
-         SystemCall::kLockRecord,
-         1,
-         OsResult::kCannotLock,
-         {"QIR_FAULT_NO_LOCKS=1"}},
-        {"a resume cannot lock",
-         "--resume",
-         SystemCall::kLockRecord,
-         1,
-         OsResult::kCannotLock,
-         {"QIR_FAULT_NO_LOCKS=1"}},
-        {"a resume cannot read its record",
-         "--resume",
-         SystemCall::kReadRecord,
-         1,
-         OsResult::kFailed,
-         {"QIR_FAULT_READ_AFTER=0"}},
-        {"a replay cannot read its record",
-         "--replay",
-         SystemCall::kReadRecord,
-         1,
-         OsResult::kFailed,
-         {"QIR_FAULT_READ_AFTER=0"}},
+        {"the header's sync fails", "--record", {kSyncRecord, 1, kFailed}, {syncFails}},
+        {"a sync in play fails", "--record", {kSyncRecord, 30, kFailed}, {syncFails, "QIR_FAULT_SPARE=29"}},
+        {"a full disk takes the header", "--record", {kWrite, 1, kNoSpace}, {diskFull}},
+        {"the disk fills in play", "--record", {kWrite, 60, kNoSpace}, {diskFull, "QIR_FAULT_SPARE=59"}},
+        {"a resumed game's disk fills", "--resume", {kWrite, 3, kNoSpace}, {diskFull, "QIR_FAULT_SPARE=2"}},
+        {"nothing can be locked", "--record", {kLockRecord, 1, kCannotLock}, {"QIR_FAULT_NO_LOCKS=1"}},
+        {"a resume cannot lock", "--resume", {kLockRecord, 1, kCannotLock}, {"QIR_FAULT_NO_LOCKS=1"}},
+        {"a resume cannot read its record", "--resume", {kReadRecord, 1, kFailed}, {"QIR_FAULT_READ_AFTER=0"}},
+        {"a replay cannot read its record", "--replay", {kReadRecord, 1, kFailed}, {"QIR_FAULT_READ_AFTER=0"}},
     };
     for (size_t i = 0; i < std::size(faults); ++i) {
         const Fault& fault = faults[i];
@@ -223,15 +178,12 @@ TEST_F(ScriptedGames, PlayInOneProcessAsQirDoes)
         const std::vector<std::string> args =
             recording ? std::vector<std::string>{"--seed", std::to_string(100 + i), "--record", Record()}
                       : std::vector<std::string>{fault.mode, Record()};
-        const std::string& input = inputs[i];
-        const Ran process =
-            WithRecord(recording ? "" : resumed, [&] { return RunFaulty(fault.preloaded, args, input); });
+        const std::string start = recording ? "" : resumed;
+        const Ran process = WithRecord(start, [&] { return RunFaulty(fault.preloaded, args, inputs[i]); });
         ScriptedSystem system;
-        system.answers = input;
-        system.faultCall = fault.call;
-        system.faultAt = fault.at;
-        system.fault = fault.result;
-        ExpectSame(WithRecord(recording ? "" : resumed, [&] { return RunScripted(args, system); }), process);
+        system.answers = inputs[i];
+        system.fault = fault.fault;
+        ExpectSame(WithRecord(start, [&] { return RunScripted(args, system); }), process);
     }
 
     // The player's side: the answers end, or a read of them fails, at the
@@ -253,11 +205,9 @@ TEST_F(ScriptedGames, PlayInOneProcessAsQirDoes)
         const Ran process = WithRecord("", [&] { return RunQir(args, input.substr(0, cut)); });
         ScriptedSystem system;
         system.answers = input;
-        system.faultCall = SystemCall::kReadByte;
-        system.faultAt = static_cast<int>(cut) + 1;
-        system.fault = i % 2 == 0 ? OsResult::kDone : OsResult::kFailed;
+        system.fault = {kReadByte, static_cast<int>(cut) + 1, i % 2 == 0 ? kDone : kFailed};
         Ran scripted = WithRecord("", [&] { return RunScripted(args, system); });
-        if (system.fault == OsResult::kFailed) {
+        if (system.fault.result == kFailed) {
             EXPECT_EQ(scripted.run.status, 1);
             EXPECT_EQ(scripted.run.errors,
                       process.run.errors + "qir: cannot read the player's answers: " + std::strerror(EIO) + "\n");
@@ -268,26 +218,18 @@ TEST_F(ScriptedGames, PlayInOneProcessAsQirDoes)
 
     // A record that another qir holds, and an output that cannot be written.
     ScriptedSystem refused;
-    refused.faultCall = SystemCall::kLockRecord;
-    refused.faultAt = 1;
-    refused.fault = OsResult::kInUse;
-    ExpectSame(WithRecord(resumed,
-                          [&] {
-                              return RunScripted({"--resume", Record()}, refused);
-                          }),
-               {{1, "", "qir: the record " + Record() + " is in use by another qir\n", ""}, resumed});
+    refused.fault = {kLockRecord, 1, kInUse};
+    const Ran inUse = {{1, "", "qir: the record " + Record() + " is in use by another qir\n", ""}, resumed};
+    ExpectSame(WithRecord(resumed, [&] { return RunScripted({"--resume", Record()}, refused); }), inUse);
     ScriptedSystem full;
     full.answers = inputs[0];
-    full.faultCall = SystemCall::kShow;
-    full.faultAt = 1;
-    full.fault = OsResult::kNoSpace;
+    full.fault = {kShow, 1, kNoSpace};
+    const std::vector<std::string> toFullDisk = {"/bin/sh", "-c", "exec \"$0\" --seed 100 >/dev/full", QIR_EXE};
     ExpectSame(WithRecord("",
                           [&] {
                               return RunScripted({"--seed", "100"}, full);
                           }),
-               WithRecord("", [&] {
-                   return RunCommand({"/bin/sh", "-c", "exec \"$0\" --seed 100 >/dev/full", QIR_EXE}, inputs[0]);
-               }));
+               WithRecord("", [&] { return RunCommand(toFullDisk, inputs[0]); }));
     if (term != nullptr) {
         setenv("TERM", termWas.c_str(), 1);
     } else {
