@@ -47,6 +47,8 @@ const char* const kUsageText =
     "                   COLUMNS and LINES, or 80x24\n"
     "      --no-clear   never clear the screen: an empty line separates one\n"
     "                   screen from the next, as on a dumb terminal\n"
+    "      --explain    say in words, before each question, what the computer\n"
+    "                   did, how each combat went and why an answer was refused\n"
     "\n"
     "A game recorded with --record survives a closed terminal: start\n"
     "'qir --resume FILE' to see the board again and answer where you stopped.\n"
@@ -66,6 +68,7 @@ const option kLongOptions[] = {
     {"compact", no_argument, nullptr, 'c'},
     {"no-clear", no_argument, nullptr, 'n'},
     {"delay", required_argument, nullptr, 'd'},  // with --replay only
+    {"explain", no_argument, nullptr, 'e'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -124,7 +127,7 @@ std::string Refused(int got, char* const argv[])
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
     // argument, where glibc reports an unknown one. A long-only option's
     // letter typed on its own is an unknown short option.
-    const bool takesNone = std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cn", optopt));
+    const bool takesNone = std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cne", optopt));
     if (optopt != 0 && takesNone) {
         return "option '" + OptionName(optopt) + "' takes no argument";
     }
@@ -167,6 +170,7 @@ Options ReadOptions(int argc, char* argv[])
         case 'R': options.resume = optarg; break;
         case 'c': options.compact = true; break;
         case 'n': options.noClear = true; break;
+        case 'e': options.explain = true; break;
         case 'p': options.replay = optarg; break;
         default:
             options.delay = 0;

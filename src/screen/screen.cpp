@@ -347,6 +347,11 @@ void ScreenEcho(std::string_view typed)
     gLineOpen = !lineEnds;
 }
 
+bool ScreenAtLineStart()
+{
+    return gAtLineStart;
+}
+
 void HoldScreen(bool hold)
 {
     gHeld = hold;
