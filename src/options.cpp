@@ -59,17 +59,12 @@ const char* const kUsageText =
 // The long-only options stand for letters that are no short option, so a
 // short one typed by mistake is reported as unknown.
 const option kLongOptions[] = {
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},
-    {"seed", required_argument, nullptr, 's'},
-    {"record", required_argument, nullptr, 'r'},
-    {"resume", required_argument, nullptr, 'R'},
-    {"replay", required_argument, nullptr, 'p'},
-    {"compact", no_argument, nullptr, 'c'},
-    {"no-clear", no_argument, nullptr, 'n'},
+    {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
+    {"seed", required_argument, nullptr, 's'},   {"record", required_argument, nullptr, 'r'},
+    {"resume", required_argument, nullptr, 'R'}, {"replay", required_argument, nullptr, 'p'},
+    {"compact", no_argument, nullptr, 'c'},      {"no-clear", no_argument, nullptr, 'n'},
     {"delay", required_argument, nullptr, 'd'},  // with --replay only
-    {"explain", no_argument, nullptr, 'e'},
-    {nullptr, 0, nullptr, 0},
+    {"explain", no_argument, nullptr, 'e'},      {nullptr, 0, nullptr, 0},
 };
 
 // The long name of an option, for messages.
@@ -127,7 +122,8 @@ std::string Refused(int got, char* const argv[])
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
     // argument, where glibc reports an unknown one. A long-only option's
     // letter typed on its own is an unknown short option.
-    const bool takesNone = std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cne", optopt));
+    const bool takesNone =
+        std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cne", optopt));
     if (optopt != 0 && takesNone) {
         return "option '" + OptionName(optopt) + "' takes no argument";
     }

@@ -38,11 +38,11 @@ void PlyrAttFocus()
     int count = UndefendedAttackers(giPlayerNum, power);
 
     while (count > 0 && RefocusCanBeNamed(human.pAttHead, ai.pDefHead)) {
-        const std::string_view question =
-            Format("You have %d attacker(s) you may refocus.\n"
-                   "Do you want to refocus an attacker to attack a defender instead of a base, or finish this "
-                   "phase? Enter r or f: ",
-                   count);
+        const std::string_view question = Format(
+            "You have %d attacker(s) you may refocus.\n"
+            "Do you want to refocus an attacker to attack a defender instead of a base, or finish this "
+            "phase? Enter r or f: ",
+            count);
         if (AskChoice(question, "rf", "Sorry, you did not type r or f.  Please try again:") == 'f') {
             return;
         }

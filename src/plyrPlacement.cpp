@@ -23,11 +23,11 @@ void PlyrPlacement()
             }
         }
         const char kind =
-            power > 1 ? AskChoice("Where would you like to place this unit? Attacker or Defender (a or d): ", "ad",
-                                  "You did not type an a or d.  Please try again: ", QuestionKind::kLetter, room)
-                      : AskChoice("Where would you like to place this unit? Attacker, Defender, or Base (a, d or b): ",
-                                  "adb", "You did not type an a, d, or b.  Please try again: ", QuestionKind::kLetter,
-                                  room);
+            power > 1
+                ? AskChoice("Where would you like to place this unit? Attacker or Defender (a or d): ", "ad",
+                            "You did not type an a or d.  Please try again: ", QuestionKind::kLetter, room)
+                : AskChoice("Where would you like to place this unit? Attacker, Defender, or Base (a, d or b): ", "adb",
+                            "You did not type an a, d, or b.  Please try again: ", QuestionKind::kLetter, room);
         if (PlaceFromReserves(human, power, kind)) {
             DrawBoard(kRedrawBoard);
         } else {

@@ -34,9 +34,8 @@ static void Reinforce(bool defending)
     PlayerInfo& human = player[giPlayerNum];
     const int power = AskReservePower(human.iRes);
     UnitNode* row = defending ? human.pDefHead : human.pAttHead;
-    const int col = AskUnitId(
-        "Which unit do you want to reinforce? Enter the Unit ID (A-Z): ", defending ? kNotOwnDefender : kNotOwnAttacker,
-        [&](int c) { return UnitAnswer(row, c); });
+    const int col = AskUnitId("Which unit do you want to reinforce? Enter the Unit ID (A-Z): ",
+                              defending ? kNotOwnDefender : kNotOwnAttacker, [&](int c) { return UnitAnswer(row, c); });
     ReinforceFromReserves(human, RealUnitAt(row, col), power);
     DrawBoard(kRedrawBoard);
     Print("Unit ID %c has been reinforced\n", 'A' + col);

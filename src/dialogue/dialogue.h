@@ -20,7 +20,7 @@ void Print(const char* format, ...) QIR_PRINTF(1, 2);
 void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
 void PrintAccount(std::string_view lines);  // lines of a seat's own, each ending in a newline, on rows of their own
-void FlushOutput();  // a failed write ends the program with status 1
+void FlushOutput();                         // a failed write ends the program with status 1
 void GuardStandardStreams();
 
 // What an answer source gives for a read.

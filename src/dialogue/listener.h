@@ -100,9 +100,9 @@ struct BoardSide {
     bool operator==(const BoardSide&) const = default;
 };
 struct BoardColumn {
-    int attack = 0;         // the attacker's Power, 0 for an empty slot
-    int attackTarget = 0;   // the column whose fight it joins
-    int defense = 0;        // the defender's Power, 0 for an empty slot
+    int attack = 0;        // the attacker's Power, 0 for an empty slot
+    int attackTarget = 0;  // the column whose fight it joins
+    int defense = 0;       // the defender's Power, 0 for an empty slot
     int defenseTarget = 0;
     bool unopposed = false;  // an attacker nobody opposes: it will take a Base
     bool operator==(const BoardColumn&) const = default;

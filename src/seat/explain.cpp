@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kWidth = 80;   // a combat's account fits three lines this wide
+constexpr size_t kWidth = 80;  // a combat's account fits three lines this wide
 constexpr size_t kCombatLines = 3;
 
 std::vector<Event> gHeard;  // what happened since the last question
@@ -81,8 +81,8 @@ int Follow(int col, const Event& later)
         col = col > later.from ? col - 1 : col;
         return col >= later.col ? col + 1 : col;
     }
-    const bool opened = later.kind >= EventKind::kCommitted && later.kind <= EventKind::kAdvanced &&
-                        later.col != later.target;
+    const bool opened =
+        later.kind >= EventKind::kCommitted && later.kind <= EventKind::kAdvanced && later.col != later.target;
     return opened && col >= later.col ? col + 1 : col;
 }
 
@@ -139,8 +139,8 @@ std::string Told(const std::vector<Event>& run)
                Joined(parts) + ".";
     case EventKind::kRefocused:
         for (const Event& e : run) {
-            parts.push_back("his " + std::to_string(e.power) + " joins the fight of " + Column(e.target) +
-                            " (now in " + Column(e.col) + ")");
+            parts.push_back("his " + std::to_string(e.power) + " joins the fight of " + Column(e.target) + " (now in " +
+                            Column(e.col) + ")");
         }
         return name + " refocuses: " + Joined(parts, "; ") + ".";
     case EventKind::kReinforced:
@@ -237,8 +237,8 @@ std::string LostUnits(const std::vector<Event>& fights, bool attackers)
         }
     }
     const int side = attackers ? fights.front().side : Opponent(fights.front().side);
-    return (side == giPlayerNum ? std::string("You") : std::string(OpponentName())) + " lost " +
-           std::to_string(total) + (total == 1 ? " unit" : " units") + (counted.empty() ? "" : ":" + counted) + ".";
+    return (side == giPlayerNum ? std::string("You") : std::string(OpponentName())) + " lost " + std::to_string(total) +
+           (total == 1 ? " unit" : " units") + (counted.empty() ? "" : ":" + counted) + ".";
 }
 
 // A combat in at most three lines: fight by fight where that fits, else who
@@ -272,7 +272,8 @@ void TellHeard(const Question&)
     for (size_t i = 0; i < gHeard.size(); ++i) {
         for (size_t j = i + 1; j < gHeard.size(); ++j) {
             gHeard[i].col = Follow(gHeard[i].col, gHeard[j]);
-            gHeard[i].target = gHeard[i].kind == EventKind::kFight ? gHeard[i].target : Follow(gHeard[i].target, gHeard[j]);
+            gHeard[i].target =
+                gHeard[i].kind == EventKind::kFight ? gHeard[i].target : Follow(gHeard[i].target, gHeard[j]);
         }
     }
     gAccount.clear();
@@ -314,7 +315,9 @@ void TellRefusal(const Refusal& refused)
     case RefusalKind::kNoUnitOfPower: why = "you hold no unit of Power " + std::string(1, c) + " for this"; break;
     case RefusalKind::kNotCapital: why = typed + " is not a capital letter"; break;
     case RefusalKind::kNoUnitInColumn: why = "no unit of that row stands in column " + std::string(1, c); break;
-    case RefusalKind::kWrongUnit: why = "the unit in column " + std::string(1, c) + " is not one you can name here"; break;
+    case RefusalKind::kWrongUnit:
+        why = "the unit in column " + std::string(1, c) + " is not one you can name here";
+        break;
     case RefusalKind::kFieldFull: why = "26 units of that kind stand on the field already"; break;
     default: return;  // a pause reads on until Return, and says nothing
     }
