@@ -59,12 +59,17 @@ const char* const kUsageText =
 // The long-only options stand for letters that are no short option, so a
 // short one typed by mistake is reported as unknown.
 const option kLongOptions[] = {
-    {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
-    {"seed", required_argument, nullptr, 's'},   {"record", required_argument, nullptr, 'r'},
-    {"resume", required_argument, nullptr, 'R'}, {"replay", required_argument, nullptr, 'p'},
-    {"compact", no_argument, nullptr, 'c'},      {"no-clear", no_argument, nullptr, 'n'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {"seed", required_argument, nullptr, 's'},
+    {"record", required_argument, nullptr, 'r'},
+    {"resume", required_argument, nullptr, 'R'},
+    {"replay", required_argument, nullptr, 'p'},
+    {"compact", no_argument, nullptr, 'c'},
+    {"no-clear", no_argument, nullptr, 'n'},
+    {"explain", no_argument, nullptr, 'e'},
     {"delay", required_argument, nullptr, 'd'},  // with --replay only
-    {"explain", no_argument, nullptr, 'e'},      {nullptr, 0, nullptr, 0},
+    {nullptr, 0, nullptr, 0},
 };
 
 // The long name of an option, for messages.

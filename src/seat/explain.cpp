@@ -39,13 +39,19 @@ std::string Units(const std::vector<int>& powers)
 }
 
 // "a, b and c"
-std::string Joined(const std::vector<std::string>& items, const char* last = " and ")
+std::string Joined(const std::vector<std::string>& items, const char* last = " and ", const char* between = ", ")
 {
     std::string text;
     for (size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
+        text += (i == 0 ? "" : i + 1 == items.size() ? last : between) + items[i];
     }
     return text;
+}
+
+// "1 1 falls"
+std::string Fell(const std::vector<int>& powers)
+{
+    return Units(powers) + (powers.size() == 1 ? " falls" : " fall");
 }
 
 // A key as the player would name it; nothing typed reaches the screen as it is.
@@ -131,12 +137,23 @@ std::string Told(const std::vector<Event>& run)
                                 : "s " + Column(run.front().col) + " to " + Column(run.back().col)) +
                ".";
     case EventKind::kDefended:
-    case EventKind::kAdvanced:
+    case EventKind::kAdvanced: {
+        // The units set against one column are told together.
+        std::vector<std::pair<int, std::vector<int>>> byTarget;
         for (const Event& e : run) {
-            parts.push_back(std::to_string(e.power) + " against " + Column(e.target));
+            auto same =
+                std::find_if(byTarget.begin(), byTarget.end(), [&](const auto& t) { return t.first == e.target; });
+            if (same == byTarget.end()) {
+                same = byTarget.insert(byTarget.end(), {e.target, {}});
+            }
+            same->second.push_back(e.power);
+        }
+        for (const auto& [target, set] : byTarget) {
+            parts.push_back(Units(set) + " against " + Column(target));
         }
         return name + (run.front().kind == EventKind::kDefended ? " defends: " : " sends Def Units to attack: ") +
                Joined(parts) + ".";
+    }
     case EventKind::kRefocused:
         for (const Event& e : run) {
             parts.push_back("his " + std::to_string(e.power) + " joins the fight of " + Column(e.target) + " (now in " +
@@ -151,14 +168,16 @@ std::string Told(const std::vector<Event>& run)
         return name + " reinforces: " + Joined(parts, "; ") + ".";
     default: {
         const Event& e = run.front();
+        const bool capped = e.power + e.count + 1 > kMaxPower;  // the Bases before the sacrifice lift it
         return name + " sacrificed a Base: his Defender in column " + Column(e.col) + " rises from " +
-               std::to_string(e.power) + " to " + std::to_string(e.after) + " (" + std::to_string(e.count) +
-               (e.count == 1 ? " Base" : " Bases") + " left).";
+               std::to_string(e.power) + " to " + std::to_string(e.after) + (capped ? ", the most" : "") + " (" +
+               std::to_string(e.count) + (e.count == 1 ? " Base" : " Bases") + " left).";
     }
     }
 }
 
-// One fight of a combat (its first column and those that joined it).
+// One fight of a combat (its first column and those that joined it), or a
+// run of attackers that nobody opposed.
 std::string FightTold(std::vector<Event>::const_iterator first, std::vector<Event>::const_iterator last)
 {
     const int attacker = first->side;
@@ -167,6 +186,7 @@ std::string FightTold(std::vector<Event>::const_iterator first, std::vector<Even
         cols += "-" + Column((last - 1)->col);
     }
     std::vector<int> attack, defense, attackFell, defenseFell;
+    int bases = 0;
     for (auto e = first; e != last; ++e) {
         if (e->power > 0) {
             attack.push_back(e->power);
@@ -180,23 +200,33 @@ std::string FightTold(std::vector<Event>::const_iterator first, std::vector<Even
                 defenseFell.push_back(e->defense);
             }
         }
+        bases += e->baseTaken ? 1 : 0;
     }
-    const std::string att = std::string(Owner(attacker)) + " " + Units(attack);
+    const std::string own = Owner(attacker);
+    const std::string other = Owner(Opponent(attacker));
+    std::string told = cols + ": " + own + " " + Units(attack);
     if (defense.empty()) {
-        if (!first->baseTaken) {
-            return cols + ": " + att + " finds no Base left";
+        const bool one = attack.size() == 1;
+        told += bases == 0   ? (one ? " finds" : " find") + std::string(" no Base left")
+                : bases == 1 ? (one ? " takes" : " take") + std::string(" a Base")
+                             : " take " + std::to_string(bases) + " Bases";
+        if (bases > 0 && bases < static_cast<int>(attack.size())) {
+            told += ", " + std::to_string(attack.size() - static_cast<size_t>(bases)) + " find no Base left";
         }
-        return cols + ": " + att + " takes a Base" + (attackFell.empty() ? "" : " and falls");
+        if (!attackFell.empty()) {
+            told += one ? " and falls" : ", " + own + " " + Fell(attackFell);
+        }
+        return told;
     }
     std::vector<std::string> fell;
     if (!attackFell.empty()) {
-        fell.push_back(std::string(Owner(attacker)) + " " + Units(attackFell));
+        fell.push_back(own + " " + Units(attackFell));
     }
     if (!defenseFell.empty()) {
-        fell.push_back(std::string(Owner(Opponent(attacker))) + " " + Units(defenseFell));
+        fell.push_back(other + " " + Units(defenseFell));
     }
     const size_t fallen = attackFell.size() + defenseFell.size();
-    return cols + ": " + att + " vs " + Owner(Opponent(attacker)) + " " + Units(defense) + ", " +
+    return told + " vs " + other + " " + Units(defense) + ", " +
            (fallen == 0 ? std::string("nothing falls") : Joined(fell) + (fallen == 1 ? " falls" : " fall"));
 }
 
@@ -248,13 +278,21 @@ void TellCombat(const std::vector<Event>& fights, int basesLost)
     const int attacker = fights.front().side;
     const std::string name = OpponentName();
     const std::string opening = attacker == giPlayerNum ? "Your attack on " + name : name + "'s attack";
+    // A fight is a column and the columns that joined it; attackers that
+    // nobody opposed, side by side, are told together.
+    auto fightAfter = [&](std::vector<Event>::const_iterator from) {
+        return std::find_if(from + 1, fights.end(), [&](const Event& e) { return e.target != from->target; });
+    };
     std::vector<std::string> told;
     for (auto first = fights.begin(); first != fights.end();) {
-        auto last = std::find_if(first + 1, fights.end(), [&](const Event& e) { return e.target != first->target; });
+        auto last = fightAfter(first);
+        while (first->defense == 0 && last != fights.end() && last->defense == 0) {
+            last = fightAfter(last);
+        }
         told.push_back(FightTold(first, last));
         first = last;
     }
-    std::vector<std::string> lines = Wrapped(opening + ": " + Joined(told, "; ") + ".");
+    std::vector<std::string> lines = Wrapped(opening + ": " + Joined(told, "; ", "; ") + ".");
     if (lines.size() > kCombatLines) {
         const std::string loser = attacker == giPlayerNum ? name : "you";
         lines = {opening + ", " + std::to_string(fights.size()) + " columns: " + loser + " lost " +
