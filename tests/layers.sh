@@ -5,7 +5,8 @@
 # and writes it, and knows nothing of the dialogue or the record; the
 # dialogue alone reads the keyboard and knows nothing of the record, which
 # reaches it only through AnswerSource; the record calls nothing of the
-# dialogue or the screen. A rule that forbids calls proves something only
+# dialogue or the screen; a seat hears the game through the dialogue's
+# Listener, prints through the dialogue, and nothing calls it but main. A rule that forbids calls proves something only
 # when the comparison can see calls at all, so the table also names calls
 # that must be seen, and each side of a comparison must list symbols.
 #   layers.sh OBJECT...    (the objects of qircore)
@@ -20,13 +21,14 @@ for object in "$@"; do
     */src/screen/*) layer=screen ;;
     */src/dialogue/*) layer=dialogue ;;
     */src/record/*) layer=record ;;
+    */src/seat/*) layer=seat ;;
     */src/drawBrd.cpp.o) layer=board ;;
     */src/*) layer=rules ;;
     *) echo "an object of no layer: $object"; exit 1 ;;
   esac
   objects[$layer]+=" $object"
 done
-for layer in os screen dialogue record board rules; do
+for layer in os screen dialogue record seat board rules; do
   [ -n "${objects[$layer]:-}" ] || { echo "no object of the $layer among: $*"; exit 1; }
 done
 
@@ -100,7 +102,14 @@ none dialogue record
 none screen dialogue
 none screen record
 none os game
+none rules seat
+none dialogue seat
+none screen seat
+none record seat
+none seat screen
+none seat record
 some record os
+some seat dialogue
 some screen os
 some screen board
 some dialogue screen

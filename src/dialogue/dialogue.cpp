@@ -240,7 +240,7 @@ void SetAnswerSource(const AnswerSource& source)
 
 // Formats into one buffer kept from call to call, so printing a formatted
 // line asks the heap for nothing.
-static std::string_view VFormat(const char* format, std::va_list args)
+QIR_PRINTF(1, 0) static std::string_view VFormat(const char* format, std::va_list args)
 {
     static char small[256];
     std::string& large = gFormattedLarge;

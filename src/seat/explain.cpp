@@ -98,6 +98,7 @@ std::string Told(const std::vector<Event>& run)
     const std::string name = OpponentName();
     std::vector<std::string> parts;
     std::vector<int> powers;
+    powers.reserve(run.size());
     for (const Event& e : run) {
         powers.push_back(e.power);
     }
