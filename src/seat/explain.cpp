@@ -343,7 +343,7 @@ void Hear(const Event& happened)
 // Why an answer was refused, and what the question would take.
 void TellRefusal(const Refusal& refused)
 {
-    const char c = refused.typed.empty() ? '\n' : refused.typed[0];
+    const char c = refused.typed.empty() ? '\0' : refused.typed[0];  // a NUL ends what was kept
     const std::string typed = Typed(c);
     std::string why;
     switch (refused.kind) {
