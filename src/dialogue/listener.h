@@ -2,10 +2,11 @@
 // What the game asks and what happened, as values: the question every read
 // answers, why an answer was refused, what each step changed, and the board.
 // A listener set at the start hears them all; with none set the game only
-// tests a pointer. The dialogue's header includes this, where PowerCounts is
+// tests a flag. The dialogue's header includes this, where PowerCounts is
 // declared.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ enum class QuestionKind : std::uint8_t {
 
 // A read is judged by its first character alone, so what a question takes
 // is a set of first characters: exactly those that the game does not answer
-// with a refusal.
+// with a refusal (a Power the player holds none of, a column without a unit
+// of the kind asked for, a kind of placement that is full: all outside it).
 struct Question {
     QuestionKind kind = QuestionKind::kPause;
     std::string text;     // the prompt as the game printed it
