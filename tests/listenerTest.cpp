@@ -330,6 +330,7 @@ TEST_F(Refusals, EachKindIsHeardAndTold)
     gSeat = ExplainSeat();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
+        FreeAllRows();  // a fight of the case before
         NewGame(0, 4, 'd');
         gRefusals.clear();
         const std::string out = RunWithInput(c.typed, [&] {
