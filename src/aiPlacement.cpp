@@ -73,9 +73,7 @@ void SmartAIPlacement()
                 placed = PlaceFromReserves(ai, 1, 'b');
             } else {
                 // Going first, all Power 1 units become Bases at once.
-                ai.iBases += ai.iRes[0];
-                ai.iResNum -= ai.iRes[0];
-                ai.iRes[0] = 0;
+                PlaceAllAsBases(ai);
                 placed = true;
             }
         }

@@ -191,6 +191,24 @@ int BoardRows(bool compact, int fullPower)
     return compact ? field + 1 : field + 2 + 2 + std::min(fullPower, kMaxPower);
 }
 
+Board ReadBoard()
+{
+    Board board;
+    for (int i = 0; i < 2; ++i) {
+        const PlayerInfo& p = player[i];
+        board.sides[i] = BoardSide{p.iBases, p.iDef, p.iAtt, p.iRes};
+        board.attacker = p.pAttHead != nullptr ? i : board.attacker;
+    }
+    if (board.attacker >= 0) {
+        const UnitNode* a = player[board.attacker].pAttHead;
+        const UnitNode* d = player[Opponent(board.attacker)].pDefHead;
+        for (; a != nullptr && d != nullptr; StepPair(a, d)) {
+            board.columns.push_back(BoardColumn{a->iPower, a->iTarget, d->iPower, d->iTarget, Unopposed(a, d)});
+        }
+    }
+    return board;
+}
+
 void FreeBoardMem()
 {
     for (std::string* text : {&sBasesP1, &sBasesP2, &sAttP1, &sAttP2, &sCurAttP1, &sCurAttP2, &sDefP1, &sDefP2,

@@ -137,6 +137,16 @@ static void CountNewUnit(int playerIdx, int row, const UnitNode* paired)
     }
 }
 
+// Tells a listener that a unit joined the rows: a Defender set, a Def Unit
+// advanced, or an attacker committed from Att Units.
+static void AnnounceUnit(int playerIdx, int row, bool fromDefUnits, const UnitNode* unit)
+{
+    const EventKind kind = row == kDefendingRow ? EventKind::kDefended
+                           : fromDefUnits       ? EventKind::kAdvanced
+                                                : EventKind::kCommitted;
+    Announce(Event{.kind = kind, .side = playerIdx, .power = unit->iPower, .col = unit->iCol, .target = unit->iTarget});
+}
+
 void InsertNode(int playerIdx, int col, int power, int row)
 {
     QIR_ASSERT(playerIdx == 0 || playerIdx == 1, "a player is 0 or 1");
@@ -154,6 +164,9 @@ void InsertNode(int playerIdx, int col, int power, int row)
         }
         if (power > 0) {
             CountNewUnit(playerIdx, row, nullptr);
+            if (Listening()) {
+                AnnounceUnit(playerIdx, row, false, own);
+            }
         }
         return;
     }
@@ -189,6 +202,9 @@ void InsertNode(int playerIdx, int col, int power, int row)
         } else {
             ++player[playerIdx].iCurDefNum;
         }
+        if (Listening()) {
+            AnnounceUnit(playerIdx, row, true, n);
+        }
         return;
     }
 
@@ -207,6 +223,9 @@ void InsertNode(int playerIdx, int col, int power, int row)
     RenumberAfter(n->pNext, newCol);
     FollowBoost(playerIdx, row, newCol);
     CountNewUnit(playerIdx, row, q);
+    if (Listening()) {
+        AnnounceUnit(playerIdx, row, q != nullptr && q->iPower > 0, n->pNext);
+    }
 }
 
 // Unlinks the node at position col and returns it.
@@ -287,4 +306,12 @@ void MoveNode(int attacker, int fromCol, int toCol)
     }
     a->iTarget = moved(toCol);
     d->iTarget = d->iCol;
+    if (Listening()) {
+        Announce(Event{.kind = EventKind::kRefocused,
+                       .side = attacker,
+                       .power = a->iPower,
+                       .col = a->iCol,
+                       .target = a->iTarget,
+                       .from = fromCol});
+    }
 }

@@ -45,6 +45,7 @@ const char* const kUsageText =
     "                   COLUMNS and LINES, or 80x24\n"
     "      --no-clear   never clear the screen: an empty line separates one\n"
     "                   screen from the next, as on a dumb terminal\n"
+    "      --explain    explain the computer's moves, each combat and each refusal\n"
     "\n"
     "A game recorded with --record survives a closed terminal: start\n"
     "'qir --resume FILE' to see the board again and answer where you stopped.\n"
@@ -63,6 +64,7 @@ const option kLongOptions[] = {
     {"replay", required_argument, nullptr, 'p'},
     {"compact", no_argument, nullptr, 'c'},
     {"no-clear", no_argument, nullptr, 'n'},
+    {"explain", no_argument, nullptr, 'e'},
     {"delay", required_argument, nullptr, 'd'},  // with --replay only
     {nullptr, 0, nullptr, 0},
 };
@@ -122,7 +124,8 @@ std::string Refused(int got, char* const argv[])
     // Asked first: MinGW's getopt_long reports '--help=x' as a missing
     // argument, where glibc reports an unknown one. A long-only option's
     // letter typed on its own is an unknown short option.
-    const bool takesNone = std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cn", optopt));
+    const bool takesNone =
+        std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cne", optopt));
     if (optopt != 0 && takesNone) {
         return "option '" + OptionName(optopt) + "' takes no argument";
     }
@@ -166,6 +169,7 @@ Options ReadOptions(int argc, char* argv[])
         case 'R': options.resume = optarg; break;
         case 'c': options.compact = true; break;
         case 'n': options.noClear = true; break;
+        case 'e': options.explain = true; break;
         case 'p': options.replay = optarg; break;
         default:
             options.delay = 0;

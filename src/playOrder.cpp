@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The order of a round: dice, placement, then each player's attack in turn.
-#include <cstdarg>
-
 #include "qir.h"
 
 namespace {
@@ -62,28 +60,24 @@ void RollDice()
         const int count = player[Opponent(i)].iBases;
         p.iResNum += count;
         Print("Player %d gets %d new unit(s) with the following Power(s): ", i + 1, count);
+        Event dice{.kind = EventKind::kDice, .side = i, .count = count};
         for (int n = 0; n < count; ++n) {
             const int r = NextDiceNumber() % giFullPower;
             ++p.iRes[r];
-            Print("%d ", r + 1);
+            ++dice.dice[r];
+            const char die[] = {static_cast<char>('1' + r), ' '};  // a Power is one digit
+            PrintText(std::string_view(die, sizeof die));
         }
         PrintText("\n");
+        if (Listening()) {
+            Announce(dice);
+        }
     }
-}
-
-QIR_PRINTF(1, 2) static void Pause(const char* format, ...)
-{
-    std::va_list args;
-    va_start(args, format);
-    VPrint(format, args);
-    va_end(args);
-    WaitForReturn();
 }
 
 static void InitiateCombatResolution()
 {
-    PrintText("Press Return/Enter to initiate Combat Resolution: ");
-    WaitForReturn();
+    Pause("Press Return/Enter to initiate Combat Resolution: ");
 }
 
 // Dravik plays the Simple strategy of a step, Quelby the Smart one.
@@ -136,13 +130,13 @@ static void HumanAttacks(int round)
         PrintText("You have chosen not to attack this round\n");
         return;
     }
-    Pause("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round);
+    Pause(Format("Starting round %d, Combat phase, step 2: Defense. Press Return/Enter to continue: ", round));
     ComputerStep(SimpleAIAssignDef, SmartAIAssignDef, kDefenseStep);
     Print("Starting round %d, Combat phase, step 3: Attack Focus\n", round);
     PlyrAttFocus();
     QIR_CHECK_STEP(kFocusStep);
     DrawBoard(kRedrawBoard);
-    Pause("Starting round %d, Combat phase, step 4: Reinforcements. Press Return/Enter to continue: ", round);
+    Pause(Format("Starting round %d, Combat phase, step 4: Reinforcements. Press Return/Enter to continue: ", round));
     ReinforcementExchange(false);
     InitiateCombatResolution();
     CombatOutcome(giPlayerNum);
@@ -160,7 +154,7 @@ static void ComputerAttacks(int round)
     PlyrAssignDef();
     QIR_CHECK_STEP(kDefenseStep);
     DrawBoard(kRedrawBoard);
-    Pause("Starting round %d, Combat phase, step 3: Attack Focus. Press Return/Enter to continue: ", round);
+    Pause(Format("Starting round %d, Combat phase, step 3: Attack Focus. Press Return/Enter to continue: ", round));
     AIAttFocus();
     QIR_CHECK_STEP(kFocusStep);
     Print("Starting round %d, Combat phase, step 4: Reinforcements\n", round);
@@ -175,7 +169,7 @@ int PlayPhases(int round)
     Print("Starting round %d, Unit phase, step 1: Acquisition\n", round);
     RollDice();
     QIR_CHECK_STEP(kDiceStep);
-    Pause("Starting round %d, Unit phase, step 2: Placement.  Press Return/Enter to continue: ", round);
+    Pause(Format("Starting round %d, Unit phase, step 2: Placement.  Press Return/Enter to continue: ", round));
 
     if (giPlayerNum == 0) {
         DrawBoard(kReprintBoard);
@@ -187,15 +181,15 @@ int PlayPhases(int round)
         if (Winner() != kNoWinner) {
             return Winner();
         }
-        Print("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ", OpponentName());
-        WaitForReturn();
+        Pause(Format("Restarting the combat phase for %s's turn to attack. Press Return/Enter to continue: ",
+                     OpponentName()));
         ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
         ComputerAttacks(round);
     } else {
         ComputerStep(SimpleAIPlacement, SmartAIPlacement, kPlacementStep);
         PlyrPlacement();
         QIR_CHECK_STEP(kPlacementStep);
-        Pause("Starting round %d, Combat phase, step 1: Attack. Press Return/Enter to continue: ", round);
+        Pause(Format("Starting round %d, Combat phase, step 1: Attack. Press Return/Enter to continue: ", round));
         ComputerStep(SimpleAIAssignAtt, SmartAIAssignAtt, kAttackStep);
         ComputerAttacks(round);
         if (Winner() != kNoWinner) {
@@ -205,4 +199,30 @@ int PlayPhases(int round)
         HumanAttacks(round);
     }
     return Winner();
+}
+
+// One whole game, from the greeting to the result; the board's texts are freed after it.
+void PlayOneGame()
+{
+    int result = kNoWinner;
+    int round = 0;
+    ForgetBoard();
+    Welcome();
+    InitStorage();
+    DrawBoard(kNewBoard);
+    while (result == kNoWinner) {
+        ++round;
+        result = PlayPhases(round);
+    }
+
+    if (result == giPlayerNum) {
+        Print("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");
+    }
+    if (result == giAINum) {
+        Print("You lose!  %s won in %d round%s.\n", OpponentName(), round, round > 1 ? "s" : "");
+    }
+    if (Listening()) {
+        Announce(Event{.kind = EventKind::kGameEnd, .side = result, .count = round});
+    }
+    FreeBoardMem();
 }

@@ -30,31 +30,12 @@ int PlayQir(int argc, char* argv[])
     SetAnswerSource(StartRecord(options));
     OsBeforeExit(ReleaseGame);
 
-    for (;;) {
-        int result = kNoWinner;
-        int round = 0;
-        ForgetBoard();
-        Welcome();
-        InitStorage();
-        DrawBoard(kNewBoard);
-        while (result == kNoWinner) {
-            ++round;
-            result = PlayPhases(round);
-        }
-
-        if (result == giPlayerNum) {
-            Print("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");
-        }
-        if (result == giAINum) {
-            Print("You lose!  %s won in %d round%s.\n", OpponentName(), round, round > 1 ? "s" : "");
-        }
-        FreeBoardMem();
-
-        PrintText("Want to play again? y or n: ");
-        if (!AskYesNo()) {
-            break;
-        }
+    if (options.explain) {
+        SetListener(ExplainSeat());
     }
+    do {
+        PlayOneGame();
+    } while (AskYesNo("Want to play again? y or n: "));
     if (!ResumedGameIsOver()) {
         FlushOutput();
     }

@@ -11,8 +11,8 @@ void PlyrAssignAtt()
                         "You do not have any attack units available.  Press Return/Enter to continue.")) {
             return;
         }
-        PrintText("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ");
-        if (AskChoice("af", "You did not type a or f.  Please try again: ") == 'f') {
+        if (AskChoice("Would you like to assign an attack unit to attack or finish this step? Enter a or f: ", "af",
+                      "You did not type a or f.  Please try again: ") == 'f') {
             return;
         }
         const int power = AskUnitPower("Enter a valid Power for the unit you want to assign to attack: ", human.iAtt);

@@ -4,15 +4,16 @@
 
 #include "qir.h"
 
-// Whether the attacker in column col faces an empty slot of the Defending row.
-static bool MayBeRefocused(const UnitNode* attackers, const UnitNode* defenders, int col)
+// Whether column col holds an attacker that faces an empty slot of the
+// Defending row: one that a defender opposes is no attacker to refocus.
+static RefusalKind MayBeRefocused(const UnitNode* attackers, const UnitNode* defenders, int col)
 {
     for (; attackers != nullptr && defenders != nullptr; StepPair(attackers, defenders)) {
-        if (attackers->iCol == col) {
-            return FacesEmptySlot(attackers, defenders);
+        if (attackers->iCol == col && attackers->iPower >= 1) {
+            return FacesEmptySlot(attackers, defenders) ? RefusalKind::kNone : RefusalKind::kWrongUnit;
         }
     }
-    return false;
+    return RefusalKind::kNoUnitInColumn;
 }
 
 // Whether a key can name both an attacker that may be refocused and a
@@ -37,12 +38,12 @@ void PlyrAttFocus()
     int count = UndefendedAttackers(giPlayerNum, power);
 
     while (count > 0 && RefocusCanBeNamed(human.pAttHead, ai.pDefHead)) {
-        Print(
+        const std::string_view question = Format(
             "You have %d attacker(s) you may refocus.\n"
-            "Do you want to refocus an attacker to attack a defender instead of a base, or finish this phase? "
-            "Enter r or f: ",
+            "Do you want to refocus an attacker to attack a defender instead of a base, or finish this "
+            "phase? Enter r or f: ",
             count);
-        if (AskChoice("rf", "Sorry, you did not type r or f.  Please try again:") == 'f') {
+        if (AskChoice(question, "rf", "Sorry, you did not type r or f.  Please try again:") == 'f') {
             return;
         }
         const int from = AskUnitId(
@@ -56,7 +57,7 @@ void PlyrAttFocus()
             "Enter the Unit ID capital letter (A-Z) of the defender from the \"Defending\" row: ",
             "That is not a valid \"Defending\" row Unit ID.\n"
             "Make sure to look at the computer's units in the \"Defending\" row, not the \"Def Units\" row.\n",
-            [&](int c) { return RealUnitAt(ai.pDefHead, c) != nullptr; });
+            [&](int c) { return UnitAnswer(ai.pDefHead, c); });
         MoveNode(giPlayerNum, from, to);
         --count;
         DrawBoard(kRedrawBoard);
@@ -64,6 +65,5 @@ void PlyrAttFocus()
         PrintText("Note that attackers/defenders may be shifted left after moving to fill in empty columns\n");
     }
 
-    PrintText("You do not have any attackers to refocus.  Press Return/Enter to continue.");
-    WaitForReturn();
+    Pause("You do not have any attackers to refocus.  Press Return/Enter to continue.");
 }

@@ -10,23 +10,28 @@ void PlyrPlacement()
         if (NothingLeft(human.iResNum, "You do not have any units in your Reserves.  Press Return/Enter to move on.")) {
             return;
         }
-        PrintText("Would you like to place any units on the field? y or n: ");
-        if (!AskYesNo()) {
+        if (!AskYesNo("Would you like to place any units on the field? y or n: ")) {
             return;
         }
         const int power = AskReservePower(human.iRes);
-        PrintText("Where would you like to place this unit? ");
-        char kind = 0;
-        if (power > 1) {
-            PrintText("Attacker or Defender (a or d): ");
-            kind = AskChoice("ad", "You did not type an a or d.  Please try again: ");
-        } else {
-            PrintText("Attacker, Defender, or Base (a, d or b): ");
-            kind = AskChoice("adb", "You did not type an a, d, or b.  Please try again: ");
+        // What the field has room for: a kind that is full is refused after the answer.
+        char room[4] = {};
+        size_t kinds = 0;
+        for (const char kind : {'a', 'b', 'd'}) {
+            if (HasRoomFor(human, power, kind)) {
+                room[kinds++] = kind;
+            }
         }
+        const char kind =
+            power > 1
+                ? AskChoice("Where would you like to place this unit? Attacker or Defender (a or d): ", "ad",
+                            "You did not type an a or d.  Please try again: ", QuestionKind::kLetter, room)
+                : AskChoice("Where would you like to place this unit? Attacker, Defender, or Base (a, d or b): ", "adb",
+                            "You did not type an a, d, or b.  Please try again: ", QuestionKind::kLetter, room);
         if (PlaceFromReserves(human, power, kind)) {
             DrawBoard(kRedrawBoard);
         } else {
+            RefuseAnswer(RefusalKind::kFieldFull);
             PrintText("You already have too many units of that type on the field.\n");
         }
     }

@@ -3,6 +3,8 @@
 // Base can be sacrificed for a one-combat Power-up, and Def Units can advance
 // into the attack. Each call ends with Pass or Finish.
 
+#include <string>
+
 #include "qir.h"
 
 static const char* const kReinforceOption =
@@ -20,6 +22,8 @@ static const char* const kFinishOption =
     "Finish (f): End this step and move on. After the computer reinforces, you will get another chance to "
     "reinforce.\n";
 
+static std::string sMenu;  // the menu's text, made anew in the same buffer for every menu
+
 static const char* const kNotOwnDefender =
     "That is not a valid Unit ID.\nMake sure to look at your \"Defending\" row, not your \"Def Units\" row\n";
 static const char* const kNotOwnAttacker =
@@ -30,9 +34,8 @@ static void Reinforce(bool defending)
     PlayerInfo& human = player[giPlayerNum];
     const int power = AskReservePower(human.iRes);
     UnitNode* row = defending ? human.pDefHead : human.pAttHead;
-    const int col = AskUnitId(
-        "Which unit do you want to reinforce? Enter the Unit ID (A-Z): ", defending ? kNotOwnDefender : kNotOwnAttacker,
-        [&](int c) { return RealUnitAt(row, c) != nullptr; });
+    const int col = AskUnitId("Which unit do you want to reinforce? Enter the Unit ID (A-Z): ",
+                              defending ? kNotOwnDefender : kNotOwnAttacker, [&](int c) { return UnitAnswer(row, c); });
     ReinforceFromReserves(human, RealUnitAt(row, col), power);
     DrawBoard(kRedrawBoard);
     Print("Unit ID %c has been reinforced\n", 'A' + col);
@@ -43,7 +46,7 @@ static void BasePowerUp()
     PlayerInfo& human = player[giPlayerNum];
     const int col =
         AskUnitId("Which defending unit do you want to power-up? Enter the Unit ID (A-Z): ", kNotOwnDefender,
-                  [&](int c) { return RealUnitAt(human.pDefHead, c) != nullptr; });
+                  [&](int c) { return UnitAnswer(human.pDefHead, c); });
     PowerUpWithBases(human, RealUnitAt(human.pDefHead, col));
     DrawBoard(kRedrawBoard);
     Print("Defending unit ID %c has been Powered-up and one of your Bases sacrificed\n", 'A' + col);
@@ -61,7 +64,7 @@ static void AdvanceDefender()
         "Enter the Unit ID (A-Z) of the defender from your opponent's \"Defending\" row: ",
         "That is not a valid \"Defending\" row Unit ID.\n"
         "Make sure to look at your opponent's units in the \"Defending\" row, not the \"Def Units\" row.\n",
-        [&](int c) { return RealUnitAt(defenders, c) != nullptr; });
+        [&](int c) { return UnitAnswer(defenders, c); });
     InsertNode(giPlayerNum, col, power, kAttackingRow);
     DrawBoard(kRedrawBoard);
     Print("The Defense unit with %d Power has advanced to attack unit ID %c\n", power, 'A' + col);
@@ -82,45 +85,32 @@ int PlyrReinforce(bool defending)
         const bool canAdvance = !defending && ai.iCurDefNum > 0 && ai.iCurDefNum <= kFieldLimit && human.iDefNum > 0 &&
                                 HasNameableUnit(ai.pDefHead);
 
-        PrintText("What would you like to do?\n");
-        if (canReinforce) {
-            PrintText(kReinforceOption);
-        }
-        if (canPowerUp) {
-            PrintText(kPowerUpOption);
-        }
-        if (canAdvance) {
-            PrintText(kAdvanceOption);
-        }
-        PrintText(moved ? kFinishOption : kPassOption);
-        PrintText("Enter one of the letters in parentheses from above: ");
+        // The menu offers only the moves possible now; Pass and Finish are
+        // taken whichever of the two it shows.
+        std::string& menu = sMenu;
+        menu.assign("What would you like to do?\n");
+        char letters[6] = {};
+        size_t offered = 0;
+        auto offer = [&](bool possible, char letter, const char* text) {
+            if (possible) {
+                menu.append(text);
+                letters[offered++] = letter;
+            }
+        };
+        offer(canReinforce, 'r', kReinforceOption);
+        offer(canPowerUp, 'b', kPowerUpOption);
+        offer(canAdvance, 'a', kAdvanceOption);
+        menu.append(moved ? kFinishOption : kPassOption);
+        menu.append("Enter one of the letters in parentheses from above: ");
+        letters[offered++] = 'p';
+        letters[offered] = 'f';
 
-        char answer[3];
-        ReadAnswer(answer);
-        for (;;) {
-            const char choice = answer[0];
-            if (choice == 'r' && canReinforce) {
-                Reinforce(defending);
-                break;
-            }
-            if (choice == 'b' && canPowerUp) {
-                BasePowerUp();
-                break;
-            }
-            if (choice == 'a' && canAdvance) {
-                AdvanceDefender();
-                break;
-            }
-            // Pass and Finish are taken whichever of the two the menu shows.
-            if (choice == 'p') {
-                return kPassed;
-            }
-            if (choice == 'f') {
-                DrawBoard(kRedrawBoard);
-                return kReinforceAgain;
-            }
-            PrintText("You did not type one of the available options.  Please try again: ");
-            ReadAnswer(answer);
+        switch (AskChoice(menu, letters, "You did not type one of the available options.  Please try again: ")) {
+        case 'r': Reinforce(defending); break;
+        case 'b': BasePowerUp(); break;
+        case 'a': AdvanceDefender(); break;
+        case 'p': return kPassed;
+        default: DrawBoard(kRedrawBoard); return kReinforceAgain;
         }
         moved = true;
     }

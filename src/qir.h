@@ -84,6 +84,7 @@ struct Options {
     bool compact = false;      // --compact: the compact board on every screen
     bool noClear = false;      // --no-clear: screens are separated by a line, never cleared
     std::optional<int> delay;  // --delay: milliseconds between the screens of a replay
+    bool explain = false;      // --explain: the other side's moves, each combat and each refusal told in words
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
@@ -91,6 +92,8 @@ void PrintVersion();
 
 // The record (src/record): a game's answers and dice, kept, resumed or replayed.
 #include "record/record.h"
+// The seats (src/seat): front ends that listen to the game.
+#include "seat/seat.h"
 
 // playQir.cpp: the program's body, which main calls with its command line,
 // and so can a test, after ResetQir, as often as it likes. Returns the exit
@@ -143,6 +146,13 @@ int GroupPower(const UnitNode* from, int leaderCol);
 bool FacesEmptySlot(const UnitNode* attacker, const UnitNode* defender);
 bool Unopposed(const UnitNode* attacker, const UnitNode* defender);
 bool HasNameableUnit(const UnitNode* head);
+
+// Whether a question about the row's units takes column col: only where a
+// unit, not an empty slot, stands.
+inline RefusalKind UnitAnswer(const UnitNode* head, int col)
+{
+    return RealUnitAt(head, col) != nullptr ? RefusalKind::kNone : RefusalKind::kNoUnitInColumn;
+}
 int UndefendedAttackers(int attacker, int& power);
 void FreeRow(UnitNode*& head);
 void FreeAllRows();
@@ -154,8 +164,10 @@ constexpr int kReprintBoard = 2;  // after the dice: the row texts are printed a
 void DrawBoard(int mode);
 void FreeBoardMem();
 int BoardRows(bool compact, int fullPower);  // the rows a board of this maximum Power takes
+Board ReadBoard();                           // the board as the records hold it now
 
 // playOrder.cpp
+void PlayOneGame();
 int PlayPhases(int round);
 void RollDice();
 void SeedDice(std::uint32_t seed);
@@ -167,7 +179,9 @@ void CombatOutcome(int attacker);
 
 // units.cpp: how units move between the Reserves, the field and the rows,
 // the same for both sides.
+bool HasRoomFor(const PlayerInfo& who, int power, char kind);
 bool PlaceFromReserves(PlayerInfo& who, int power, char kind);
+void PlaceAllAsBases(PlayerInfo& who);
 void ReinforceFromReserves(PlayerInfo& who, UnitNode* unit, int power);
 void PowerUpWithBases(PlayerInfo& who, UnitNode* unit);
 int Weight(const PowerCounts& counts, int maxPower);

@@ -18,26 +18,28 @@ void Welcome()
 {
     PrintText("Welcome to QIR!\n");
     PrintText("Let's get started\n");
-    PrintText("Would you like to see the instructions? y or n: ");
-    if (AskYesNo()) {
+    if (AskYesNo("Would you like to see the instructions? y or n: ")) {
         Instructions();
     }
 
-    PrintText("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ");
-    giPlayerNum = AskChoice("12", "You did not type a 1 or 2.  Please try again: ") - '1';
+    giPlayerNum = AskChoice("Would you like to be Player 1 (go first) or Player 2 (go second)? Enter 1 or 2: ", "12",
+                            "You did not type a 1 or 2.  Please try again: ", QuestionKind::kSetup) -
+                  '1';
     giAINum = Opponent(giPlayerNum);
 
-    Print(
-        "What should the maximum unit Power be?\n"
-        "A higher value makes the game more interesting and complex while a lower value makes the game more simple.\n"
-        "Enter a number between 2 and %d: ",
-        kMaxPower);
-    giFullPower = AskChoice("23456789", "You did not type a number from 2-9.  Please try again: ") - '0';
+    giFullPower =
+        AskChoice(Format("What should the maximum unit Power be?\n"
+                         "A higher value makes the game more interesting and complex while a lower value makes the "
+                         "game more simple.\n"
+                         "Enter a number between 2 and %d: ",
+                         kMaxPower),
+                  "23456789", "You did not type a number from 2-9.  Please try again: ", QuestionKind::kSetup) -
+        '0';
 
-    PrintText(
+    gDiffLevel = AskChoice(
         "What AI player do you want to play against?\n"
-        "Dravik (lower difficulty) or Quelby (higher difficulty)? Enter d or q: ");
-    gDiffLevel = AskChoice("dq", "You did not type an d or q.  Please try again: ");
+        "Dravik (lower difficulty) or Quelby (higher difficulty)? Enter d or q: ",
+        "dq", "You did not type an d or q.  Please try again: ", QuestionKind::kSetup);
 }
 
 void Instructions()
@@ -109,12 +111,11 @@ void Instructions()
         "\n",
         "Once a player's base units are gone, that player loses and the game ends.\n",
         "\n",
-        "Press Return/Enter to begin the game.",
     };
     for (const char* text : kRules) {
         PrintText(text);
     }
-    WaitForReturn();
+    Pause("Press Return/Enter to begin the game.");
 }
 
 void InitStorage()
@@ -139,4 +140,7 @@ void InitStorage()
         p.iDefNum = 0;
     }
     QIR_CHECK_STEP(kStartStep);
+    if (Listening()) {
+        Announce(Event{.kind = EventKind::kGameStart, .side = giPlayerNum, .power = giFullPower});
+    }
 }

@@ -5,12 +5,13 @@
 # and writes it, and knows nothing of the dialogue or the record; the
 # dialogue alone reads the keyboard and knows nothing of the record, which
 # reaches it only through AnswerSource; the record calls nothing of the
-# dialogue or the screen; only the system reads the clock or ends the
-# program. A rule that forbids calls proves something only when the
-# comparison can see calls at all, so the table also names calls that must
-# be seen, and each side of a comparison must list symbols. And no source
-# outside the system's folder names an errno value: the system says what
-# happened in the game's own words.
+# dialogue or the screen; a seat hears the game through the dialogue's
+# Listener and prints through the dialogue, and only the start of a run names
+# it; only the system reads the clock or ends the program. A rule that
+# forbids calls proves something only when the comparison can see calls at
+# all, so the table also names calls that must be seen, and each side of a
+# comparison must list symbols. And no source outside the system's folder
+# names an errno value: the system says what happened in the game's own words.
 #   layers.sh SOURCES OBJECT...    (the folder src/, and the objects of qircore)
 set -euo pipefail
 command -v nm >/dev/null || { echo "nm is missing (apt-get install binutils)"; exit 77; }
@@ -26,13 +27,14 @@ for object in "$@"; do
     */src/screen/*) layer=screen ;;
     */src/dialogue/*) layer=dialogue ;;
     */src/record/*) layer=record ;;
+    */src/seat/*) layer=seat ;;
     */src/drawBrd.cpp.o) layer=board ;;
     */src/*) layer=rules ;;
     *) echo "an object of no layer: $object"; exit 1 ;;
   esac
   objects[$layer]+=" $object"
 done
-for layer in os screen dialogue record board rules; do
+for layer in os screen dialogue record seat board rules; do
   [ -n "${objects[$layer]:-}" ] || { echo "no object of the $layer among: $*"; exit 1; }
 done
 
@@ -109,7 +111,13 @@ none dialogue record
 none screen dialogue
 none screen record
 none os game
+none dialogue seat
+none screen seat
+none record seat
+none seat screen
+none seat record
 some record os
+some seat dialogue
 some screen os
 some screen board
 some dialogue screen
@@ -117,6 +125,7 @@ some rules dialogue
 some rules record
 only dialogue OsReadByte
 only screen OsShow
+only rules ExplainSeat
 only os exit
 only os time
 never _exit

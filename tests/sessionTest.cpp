@@ -53,6 +53,31 @@ std::string FirstDifference(const std::string& expected, const std::string& prin
     }
 }
 
+// Whether `explained` is `plain` with whole lines added: each added run ends
+// a line, and starts one, after a newline of its own where the game's line
+// was unfinished; the game's own text goes on after it.
+bool AddsOnlyLines(const std::string& explained, const std::string& plain)
+{
+    size_t j = 0;
+    for (size_t i = 0; i < plain.size(); ++i, ++j) {
+        if (j < explained.size() && explained[j] == plain[i]) {
+            continue;
+        }
+        if (j == explained.size() || (j > 0 && explained[j - 1] != '\n' && explained[j] != '\n')) {
+            return false;
+        }
+        const size_t goesOn = std::min<size_t>(40, plain.size() - i);
+        do {
+            j = explained.find('\n', j) + 1;
+        } while (j != 0 && explained.compare(j, goesOn, plain, i, goesOn) != 0);
+        if (j-- == 0) {
+            return false;
+        }
+        --i;
+    }
+    return j == explained.size();
+}
+
 // Plays tests/data/NAME.in and compares everything printed with
 // tests/data/NAME.out. Adding a session is adding those two files.
 class Sessions : public ::testing::TestWithParam<std::string> {};
@@ -61,8 +86,11 @@ TEST_P(Sessions, PrintExactlyTheirTranscript)
 {
     const std::string& name = GetParam();
     const Session session = ReadSession(name);
-    const RunResult run = RunGame(session.answers, session.clock);
+    const RunResult run = RunGame(session.answers, session.clock, session.args);
     EXPECT_EQ(run.status, 0) << run.report;
+    if (std::find(session.args.begin(), session.args.end(), "--explain") != session.args.end()) {
+        EXPECT_TRUE(AddsOnlyLines(run.output, RunGame(session.answers, session.clock).output));
+    }
     if (std::getenv("QIR_REGENERATE") != nullptr) {
         std::ofstream(std::string(QIR_TEST_DATA) + "/" + name + ".out", std::ios::binary) << run.output;
         GTEST_SKIP() << "rewrote " << name << ".out: review every line of it before keeping it";

@@ -140,10 +140,11 @@ int OnScript(Scripted& scripted, const std::function<void()>& body)
 
 }  // namespace
 
-std::string RunWithInput(const std::string& input, const std::function<void()>& piece)
+std::string RunWithInput(const std::string& input, const std::function<void()>& piece, long long clock)
 {
     Scripted scripted;
     scripted.system.answers = input;
+    scripted.system.clock = clock;
     // The game ends the program when its input runs out; inside a test that
     // means the script was too short, which must not pass unnoticed.
     EXPECT_EQ(OnScript(scripted,
@@ -154,6 +155,12 @@ std::string RunWithInput(const std::string& input, const std::function<void()>& 
               -1)
         << "the game ran out of scripted input";
     return scripted.output;
+}
+
+size_t ScriptedOutputSize()
+{
+    FlushOutput();
+    return gScripted->output.size();
 }
 
 std::string ReadFile(const std::string& path)
@@ -451,9 +458,11 @@ RunResult Run(const std::vector<std::string>& command, const std::vector<std::st
 
 }  // namespace
 
-RunResult RunGame(const std::string& input, std::time_t clock)
+RunResult RunGame(const std::string& input, std::time_t clock, const std::vector<std::string>& args)
 {
-    return Run({QIR_FIXED_CLOCK_EXE}, {"QIR_TEST_CLOCK=" + std::to_string(clock)}, input);
+    std::vector<std::string> command{QIR_FIXED_CLOCK_EXE};
+    command.insert(command.end(), args.begin(), args.end());
+    return Run(command, {"QIR_TEST_CLOCK=" + std::to_string(clock)}, input);
 }
 
 RunResult RunCommand(const std::vector<std::string>& command, const std::string& input)
@@ -523,6 +532,10 @@ Session ReadSession(const std::string& name)
         const std::string line = session.answers.substr(0, end);
         if (line.starts_with("# clock ")) {
             session.clock = static_cast<std::time_t>(std::stoll(line.substr(8)));
+        }
+        std::istringstream args(line.starts_with("# args ") ? line.substr(7) : "");
+        for (std::string arg; args >> arg;) {
+            session.args.push_back(arg);
         }
         session.answers.erase(0, end == std::string::npos ? end : end + 1);
     }

@@ -30,7 +30,8 @@ inline const std::string kClear = "\033[H\033[2J";
 
 // Runs a piece of the game with `input` as the typed answers and returns
 // everything it printed. Running out of input inside fails the test run.
-std::string RunWithInput(const std::string& input, const std::function<void()>& piece);
+std::string RunWithInput(const std::string& input, const std::function<void()>& piece, long long clock = 1000);
+size_t ScriptedOutputSize();  // what the piece running in RunWithInput has written so far
 
 // How a game process ended, as the harness saw it.
 struct ProcessEnd {
@@ -103,7 +104,7 @@ struct RunResult {
     std::string report;  // how the run ended, for a failure message
 };
 // Runs the whole game (with the test clock) on a script of answers.
-RunResult RunGame(const std::string& input, std::time_t clock = 1000);
+RunResult RunGame(const std::string& input, std::time_t clock = 1000, const std::vector<std::string>& args = {});
 // Runs the real game with these arguments on a script of answers.
 RunResult RunQir(const std::vector<std::string>& args, const std::string& input = "");
 RunResult RunCommand(const std::vector<std::string>& command, const std::string& input);
@@ -164,11 +165,13 @@ protected:
 std::string ReadTestData(const std::string& name);
 
 // A recorded session: tests/data/NAME.in holds what the player types, after
-// header lines that start with "# ": a description, and "# clock N" for the
-// reading of the test clock (1000 when none is given).
+// header lines that start with "# ": a description, "# clock N" for the
+// reading of the test clock (1000 when none is given), and "# args A B" for
+// the game's arguments.
 struct Session {
     std::string answers;
     std::time_t clock = 1000;
+    std::vector<std::string> args;
 };
 Session ReadSession(const std::string& name);
 std::vector<std::string> SessionNames();  // every tests/data/NAME.in

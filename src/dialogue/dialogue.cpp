@@ -3,6 +3,7 @@
 // through here, so the end of input and a failed terminal are each handled in
 // one place. What it prints goes on to the screen; the answers come from the
 // keyboard, or first from the answer source chosen at the start.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,16 @@ namespace {
 
 OsStatus gInputError;  // why the answers cannot be read, once known
 AnswerSource gSource;  // where the answers come from before the player types them
+
+// Whoever listens, and what the dialogue keeps for him alone: the question
+// the next read answers, the text it prints for it, and what the last read returned.
+Listener gListener;
+bool gListening = false;
+Question gQuestion;
+std::string gAsking;
+std::string gTyped;
+
+std::string gFormattedLarge;  // a formatted text too long for the small buffer
 
 [[noreturn]] void OutputFailed(const OsStatus& status)
 {
@@ -76,16 +87,19 @@ int NextKey()
     if (gSource.replayKey != nullptr && GivenBySource(gSource.replayKey(c))) {
         const char key = static_cast<char>(c);
         EchoReplayed(std::string_view(&key, 1));
-        return c;
+    } else {
+        c = NextTypedByte();
+        if (c == EOF) {
+            EndOfInput();
+        }
+        const char key = static_cast<char>(c);
+        ScreenEcho(std::string_view(&key, 1));
+        if (gSource.noteKey != nullptr) {
+            gSource.noteKey(c);
+        }
     }
-    c = NextTypedByte();
-    if (c == EOF) {
-        EndOfInput();
-    }
-    const char key = static_cast<char>(c);
-    ScreenEcho(std::string_view(&key, 1));
-    if (gSource.noteKey != nullptr) {
-        gSource.noteKey(c);
+    if (gListening) {
+        gTyped.assign(1, static_cast<char>(c));
     }
     return c;
 }
@@ -118,7 +132,91 @@ void PauseBeforeScreen()
     OsSleep(gSource.screenPause);
 }
 
+// Holds the question that the next reads answer, while someone listens.
+void HoldQuestion(QuestionKind kind, std::string_view text)
+{
+    gQuestion.kind = kind;
+    gQuestion.text.assign(text);
+    gQuestion.accepts.clear();
+}
+
+// Tells the listener what the next read answers, then prints its prompt or
+// retry text: he may print first. The text is kept, as it may stand in the
+// buffer of Format, which he may use too.
+void TellAsked(std::string_view text)
+{
+    gAsking.assign(text);
+    if (gListener.question != nullptr) {
+        gListener.question(gQuestion);
+    }
+    PrintText(gAsking);
+}
+
+void ShowAsked(std::string_view text)
+{
+    if (gListening) {
+        TellAsked(text);
+    } else {
+        PrintText(text);
+    }
+}
+
+void Ask(std::string_view text, char* buf)
+{
+    ShowAsked(text);
+    ReadAnswer(buf);
+}
+
+// The Powers from 1 to `highest` of which the counts hold a unit, as the digits that name them.
+void AcceptPowers(const PowerCounts& counts, int highest)
+{
+    for (int power = 1; power <= highest; ++power) {
+        if (counts[power - 1] > 0) {
+            gQuestion.accepts += static_cast<char>('0' + power);
+        }
+    }
+}
+
+// Why an answer names no Power from 1 to the highest the question takes.
+RefusalKind NoPower(char c)
+{
+    if (c == '\n') {
+        return RefusalKind::kEmpty;
+    }
+    return c >= '0' && c <= '9' ? RefusalKind::kPowerOutOfRange : RefusalKind::kNotADigit;
+}
+
 }  // namespace
+
+void SetListener(const Listener& listener)
+{
+    gListener = listener;
+    gListening = listener.question != nullptr || listener.refusal != nullptr || listener.event != nullptr;
+}
+
+bool Listening()
+{
+    return gListening;
+}
+
+const Question& CurrentQuestion()
+{
+    return gQuestion;
+}
+
+void Announce(const Event& happened)
+{
+    if (gListener.event != nullptr) {
+        gListener.event(happened);
+    }
+}
+
+void RefuseAnswer(RefusalKind why)
+{
+    if (gListening && gListener.refusal != nullptr) {
+        gListener.refusal(Refusal{why, gTyped});
+    }
+}
 
 void BrokenRule(const char* rule, const char* file, int line)
 {
@@ -137,6 +235,11 @@ void ResetDialogue()
 {
     gInputError = {};
     gSource = {};
+    gListener = {};
+    gListening = false;
+    gQuestion = {};
+    gAsking.clear();
+    gTyped.clear();
 }
 
 void SetAnswerSource(const AnswerSource& source)
@@ -145,21 +248,40 @@ void SetAnswerSource(const AnswerSource& source)
     HoldScreen(source.holdsOutput);
 }
 
-void VPrint(const char* format, std::va_list args)
+// Formats into one buffer kept from call to call, so printing a formatted
+// line asks the heap for nothing.
+QIR_PRINTF(1, 0) static std::string_view VFormat(const char* format, std::va_list args)
 {
+    static char small[256];
+    std::string& large = gFormattedLarge;
     std::va_list again;
     va_copy(again, args);
-    char small[256];
     const int n = std::vsnprintf(small, sizeof small, format, args);
+    std::string_view text;
     if (n >= static_cast<int>(sizeof small)) {
-        std::string large(static_cast<size_t>(n) + 1, '\0');
+        large.assign(static_cast<size_t>(n) + 1, '\0');
         std::vsnprintf(large.data(), large.size(), format, again);
         large.pop_back();
-        PrintText(large);
+        text = large;
     } else if (n > 0) {
-        PrintText(std::string_view(small, static_cast<size_t>(n)));
+        text = std::string_view(small, static_cast<size_t>(n));
     }
     va_end(again);
+    return text;
+}
+
+std::string_view Format(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    const std::string_view text = VFormat(format, args);
+    va_end(args);
+    return text;
+}
+
+void VPrint(const char* format, std::va_list args)
+{
+    PrintText(VFormat(format, args));
 }
 
 void Print(const char* format, ...)
@@ -173,6 +295,16 @@ void Print(const char* format, ...)
 void PrintText(std::string_view text)
 {
     ScreenPrint(text);
+}
+
+// A seat's lines start a row of their own, also right after a question whose
+// answer a pipe does not show.
+void PrintAccount(std::string_view lines)
+{
+    if (!lines.empty() && !ScreenAtLineStart()) {
+        PrintText("\n");
+    }
+    PrintText(lines);
 }
 
 // Everything printed since the last read leaves in one write, so a pipe sees
@@ -200,62 +332,76 @@ void ReadAnswer(char* buf)
     FlushOutput();  // the question must reach a pipe before we wait
     if (gSource.replayAnswer != nullptr && GivenBySource(gSource.replayAnswer(buf))) {
         EchoReplayed(buf);
-        return;
-    }
-    int length = 0;
-    for (int c = 0; length < 2 && c != '\n';) {
-        c = NextTypedByte();
-        if (c == EOF) {
-            break;
+    } else {
+        int length = 0;
+        for (int c = 0; length < 2 && c != '\n';) {
+            c = NextTypedByte();
+            if (c == EOF) {
+                break;
+            }
+            buf[length++] = static_cast<char>(c);
         }
-        buf[length++] = static_cast<char>(c);
+        if (length == 0) {
+            EndOfInput();
+        }
+        buf[length] = '\0';
+        ScreenEcho(std::string_view(buf, static_cast<size_t>(length)));
+        if (gSource.noteAnswer != nullptr) {
+            gSource.noteAnswer(buf, length);
+        }
     }
-    if (length == 0) {
-        EndOfInput();
-    }
-    buf[length] = '\0';
-    ScreenEcho(std::string_view(buf, static_cast<size_t>(length)));
-    if (gSource.noteAnswer != nullptr) {
-        gSource.noteAnswer(buf, length);
+    if (gListening) {
+        gTyped.assign(buf);
     }
 }
 
-char AskChoice(const char* allowed, const char* retry)
+char AskChoice(std::string_view prompt, const char* allowed, const char* retry, QuestionKind kind, const char* taken)
 {
+    if (gListening) {
+        HoldQuestion(kind, prompt);
+        gQuestion.accepts.assign(taken != nullptr ? taken : allowed);
+        std::sort(gQuestion.accepts.begin(), gQuestion.accepts.end());
+    }
     char buf[3];
-    ReadAnswer(buf);
+    Ask(prompt, buf);
     while (buf[0] == '\0' || std::strchr(allowed, buf[0]) == nullptr) {
-        PrintText(retry);
-        ReadAnswer(buf);
+        if (gListening) {
+            RefuseAnswer(buf[0] == '\n' ? RefusalKind::kEmpty : RefusalKind::kNotOffered);
+        }
+        Ask(retry, buf);
     }
     return buf[0];
 }
 
-static int ReadPowerAnswer()
+bool AskYesNo(std::string_view prompt)
 {
-    char buf[3];
-    ReadAnswer(buf);
-    return buf[0] - '0';
-}
-
-bool AskYesNo()
-{
-    return AskChoice("yn", "You did not type a y or n.  Please try again: ") == 'y';
+    return AskChoice(prompt, "yn", "You did not type a y or n.  Please try again: ", QuestionKind::kYesNo) == 'y';
 }
 
 // Asks for the Power of a Reserve unit until the player names one he holds.
 int AskReservePower(const PowerCounts& reserves)
 {
     for (;;) {
-        Print("What Power unit would you like to place? Type a number 1-%d: ", giFullPower);
-        int power = ReadPowerAnswer();
+        const std::string_view prompt =
+            Format("What Power unit would you like to place? Type a number 1-%d: ", giFullPower);
+        if (gListening) {
+            HoldQuestion(QuestionKind::kPower, prompt);
+            AcceptPowers(reserves, giFullPower);
+        }
+        char buf[3];
+        Ask(prompt, buf);
+        int power = buf[0] - '0';
         while (power < 1 || power > giFullPower) {
-            Print("You did not type a number between 1 and %d.  Please try again: ", giFullPower);
-            power = ReadPowerAnswer();
+            if (gListening) {
+                RefuseAnswer(NoPower(buf[0]));
+            }
+            Ask(Format("You did not type a number between 1 and %d.  Please try again: ", giFullPower), buf);
+            power = buf[0] - '0';
         }
         if (reserves[power - 1] > 0) {
             return power;
         }
+        RefuseAnswer(RefusalKind::kNoUnitOfPower);
         PrintText("You have no units of that Power available in your Reserves.\n");
     }
 }
@@ -264,11 +410,19 @@ int AskReservePower(const PowerCounts& reserves)
 // the counts hold a unit.
 int AskUnitPower(const char* prompt, const PowerCounts& counts)
 {
+    if (gListening) {
+        HoldQuestion(QuestionKind::kPower, prompt);
+        AcceptPowers(counts, kMaxPower);
+    }
     for (;;) {
-        PrintText(prompt);
-        const int power = ReadPowerAnswer();
+        char buf[3];
+        Ask(prompt, buf);
+        const int power = buf[0] - '0';
         if (power >= 1 && power <= kMaxPower && counts[power - 1] > 0) {
             return power;
+        }
+        if (gListening) {
+            RefuseAnswer(power >= 1 && power <= kMaxPower ? RefusalKind::kNoUnitOfPower : NoPower(buf[0]));
         }
     }
 }
@@ -281,16 +435,39 @@ bool Nameable(int col)
     return (col >= 0 && col <= '`' - 'A') || (col >= '{' - 'A' && col <= 0x7f - 'A');
 }
 
-// Asks for a Unit ID until it names a column that `names` accepts.
-int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names)
+// Why the first character of an answer names no column that `judge` takes,
+// or RefusalKind::kNone. Past 'Z' a character names a column only where the
+// pairing has grown that wide: elsewhere it is no capital letter.
+static RefusalKind UnitIdRefusal(unsigned char c, const std::function<RefusalKind(int)>& judge)
 {
+    const int col = c - 'A';
+    const RefusalKind why = Nameable(col) ? judge(col) : RefusalKind::kNotCapital;
+    if (why == RefusalKind::kNone || (c >= 'A' && c <= 'Z')) {
+        return why;
+    }
+    return c == '\n' ? RefusalKind::kEmpty : RefusalKind::kNotCapital;
+}
+
+// Asks for a Unit ID until it names a column that `judge` takes.
+int AskUnitId(const char* prompt, const char* retry, const std::function<RefusalKind(int)>& judge)
+{
+    if (gListening) {
+        HoldQuestion(QuestionKind::kUnitId, prompt);
+        for (int c = 'A'; c <= 0x7f; ++c) {
+            if (UnitIdRefusal(static_cast<unsigned char>(c), judge) == RefusalKind::kNone) {
+                gQuestion.accepts += static_cast<char>(c);
+            }
+        }
+    }
     for (;;) {
-        PrintText(prompt);
         char buf[3];
-        ReadAnswer(buf);
-        const int col = static_cast<unsigned char>(buf[0]) - 'A';
-        if (Nameable(col) && names(col)) {
+        Ask(prompt, buf);
+        const auto c = static_cast<unsigned char>(buf[0]);
+        if (const int col = c - 'A'; Nameable(col) && judge(col) == RefusalKind::kNone) {
             return col;
+        }
+        if (gListening) {
+            RefuseAnswer(UnitIdRefusal(c, judge));
         }
         PrintText(retry);
     }
@@ -302,18 +479,26 @@ bool NothingLeft(int count, const char* message)
     if (count > 0) {
         return false;
     }
-    PrintText(message);
-    WaitForReturn();
+    Pause(message);
     return true;
 }
 
 // A pause reads single characters until the end of a line.
-void WaitForReturn()
+void Pause(std::string_view prompt)
 {
+    if (gListening) {
+        HoldQuestion(QuestionKind::kPause, prompt);
+        gQuestion.accepts = "\n\r";
+    }
+    ShowAsked(prompt);
     for (;;) {
         FlushOutput();
         if (const int c = NextKey(); c == '\n' || c == '\r') {
             return;
+        }
+        if (gListening) {
+            RefuseAnswer(RefusalKind::kNotReturn);
+            TellAsked({});
         }
     }
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "dialogue/listener.h"
+
 #if defined(__GNUC__)
 #define QIR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
@@ -17,7 +19,8 @@
 void Print(const char* format, ...) QIR_PRINTF(1, 2);
 void VPrint(const char* format, std::va_list args) QIR_PRINTF(1, 0);
 void PrintText(std::string_view text);
-void FlushOutput();  // a failed write ends the program with status 1
+void PrintAccount(std::string_view lines);  // lines of a seat's own, each ending in a newline, on rows of their own
+void FlushOutput();                         // a failed write ends the program with status 1
 void GuardStandardStreams();
 void ResetDialogue();  // no answer source and no failed input, as at the program's start
 
@@ -45,14 +48,29 @@ struct AnswerSource {
     int screenPause = kNoPause;  // before each new screen of a replay: milliseconds, or kViewerPaces
 };
 void SetAnswerSource(const AnswerSource& source);
+
+// Whoever hears the questions, the refusals and the events, set at the start
+// (see listener.h); without one the dialogue keeps no question.
+void SetListener(const Listener& listener);
+bool Listening();
+const Question& CurrentQuestion();  // what the next read answers, while someone listens
+void Announce(const Event& happened);
+void RefuseAnswer(RefusalKind why);  // a step refuses the answer its question took: a placement that is full
+
+// Formats into a buffer of the dialogue's own, valid until the next Format or Print.
+std::string_view Format(const char* format, ...) QIR_PRINTF(1, 2);
 void ReadAnswer(char* buf);  // buf holds 3 bytes; at most two characters of a line per read
-char AskChoice(const char* allowed, const char* retry);
-bool AskYesNo();  // after a question that ends "y or n: "
+// Each question prints its prompt and asks until an answer is taken; `taken`
+// narrows what the step itself will take of what the question allows.
+char AskChoice(std::string_view prompt, const char* allowed, const char* retry,
+               QuestionKind kind = QuestionKind::kLetter, const char* taken = nullptr);
+bool AskYesNo(std::string_view prompt);  // a question that ends "y or n: "
 int AskReservePower(const PowerCounts& reserves);
 int AskUnitPower(const char* prompt, const PowerCounts& counts);
 bool Nameable(int col);  // some key names this column as a Unit ID
-int AskUnitId(const char* prompt, const char* retry, const std::function<bool(int)>& names);
-void WaitForReturn();
+// `judge` tells why a column cannot be taken, or RefusalKind::kNone.
+int AskUnitId(const char* prompt, const char* retry, const std::function<RefusalKind(int)>& judge);
+void Pause(std::string_view prompt);  // prints the prompt and waits for Return
 bool NothingLeft(int count, const char* message);
 void ShowBoard(std::string_view board);  // on a new screen
 [[noreturn]] void EndOfInput();

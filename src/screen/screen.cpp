@@ -362,8 +362,15 @@ void ScreenEcho(std::string_view typed)
         }
         gUnflushed = gDialogue.size();  // a typed read comes after the output was written
     }
-    gAtLineStart = true;
+    // The rest of a line typed before the question was shown with that line:
+    // the cursor stays where the question left it.
+    gAtLineStart = gAtLineStart || !gLineOpen;
     gLineOpen = !lineEnds;
+}
+
+bool ScreenAtLineStart()
+{
+    return gAtLineStart;
 }
 
 void HoldScreen(bool hold)

@@ -17,6 +17,7 @@ void ForgetBoard();                                 // a new game: no board is i
 void StartScreen(std::string_view board);           // a new screen, with this board at its top
 void ScreenPrint(std::string_view text);
 void ScreenEcho(std::string_view typed);  // what a read from the player returned
+bool ScreenAtLineStart();                 // whether the next text starts a row of its own
 // While held, nothing is written, and of what the game prints only what the
 // screen would show once it is let go is kept: the output since the last
 // board, and of that no more than any screen shows.

@@ -46,8 +46,8 @@ BOARD_TOP = re.compile(rb" {10}\|-{22}(-YOU--|DRAVIK|QUELBY)-{23}\|\n")
 class Game:
     """A game to play: its program and arguments, and the answers typed."""
 
-    def __init__(self, name, argv, answers, env=None, expected=None, sha256=None):
-        self.name, self.argv, self.answers = name, argv, answers
+    def __init__(self, name, argv, answers, env=None, expected=None, sha256=None, args=()):
+        self.name, self.argv, self.answers = name, argv + list(args), answers
         self.env = env or {}
         self.expected, self.sha256 = expected, sha256  # what the pipe must print, whole or by its hash
 
@@ -98,10 +98,11 @@ def sessions():
     for path in sorted(glob.glob(os.path.join(DATA, "*.in"))):
         headers, answers = read_answers(path)
         clock = next((h.split()[1] for h in headers if h.startswith("clock ")), "1000")
+        args = next((h.split()[1:] for h in headers if h.startswith("args ")), [])
         with open(path[:-3] + ".out", "rb") as f:
             expected = f.read()
         games.append(Game(os.path.basename(path)[:-3], [QIR_FIXED_CLOCK], answers,
-                          env={"QIR_TEST_CLOCK": clock}, expected=expected))
+                          env={"QIR_TEST_CLOCK": clock}, expected=expected, args=args))
     return games
 
 
@@ -141,16 +142,24 @@ def compact_board_at(lines):
     return None
 
 
-def questions(full):
-    """For every wait of a game on a tall terminal: the last line of what the
-    game wrote since the answer before (None when it wrote nothing), and
-    whether the game in play has drawn its first board."""
-    asked, board_drawn, start = [], False, 0
+def since_answers(full):
+    """For every wait of a game on a terminal: what the game wrote since the
+    answer before."""
+    texts, start = [], 0
     for n, end in enumerate(full.waits):
         if n > 0:
             offset, typed = full.typed_at[n - 1]
             start = offset + len(echo_of(typed))
-        text = full.output[start:end].replace(b"\r\n", b"\n")
+        texts.append(full.output[start:end].replace(b"\r\n", b"\n"))
+    return texts
+
+
+def questions(full):
+    """For every wait of a game on a tall terminal: the last line of what the
+    game wrote since the answer before (None when it wrote nothing), and
+    whether the game in play has drawn its first board."""
+    asked, board_drawn = [], False
+    for text in since_answers(full):
         welcome = text.rfind(b"Welcome to QIR!")
         board_drawn = CLEAR in text[welcome:] if welcome >= 0 else board_drawn or CLEAR in text
         line = text.decode("latin-1").rsplit("\n", 1)[-1]
@@ -158,17 +167,35 @@ def questions(full):
     return asked
 
 
-def assert_in_view(test, game, full, rows=24, args=(), env=None):
+def accounts(full, plain):
+    """For every wait of a game with --explain on a tall terminal, the lines
+    that explain what happened since the answer before: those the same game
+    without --explain (`plain`) did not write there."""
+    added = []
+    for text, own in zip(since_answers(full), since_answers(plain)):
+        own_lines = set(own.decode("latin-1").split("\n"))
+        added.append([line for line in text.decode("latin-1").split("\n") if line and line not in own_lines])
+    return added
+
+
+def assert_in_view(test, game, full, rows=24, args=(), env=None, explained=None):
     """Plays `game` on a terminal of `rows` rows and checks at every wait that
     the compact board is whole on the screen, once the game has drawn one,
     with the question's last line as `full` (the same game on a tall
-    terminal) asked it."""
+    terminal) asked it. With `explained` (what accounts() gave), counts the
+    waits whose explanation is whole on the screen too, and returns how many
+    had one and how many of those showed it."""
     asked = questions(full)
     problems = []
+    shown_accounts = [0, 0]
 
     def at_wait(t, n):
         question, board_drawn = asked[n] if n < len(asked) else (None, True)
         lines = t.lines()
+        if explained and n < len(explained) and explained[n]:
+            screen = squeezed(" ".join(lines))
+            shown_accounts[0] += 1
+            shown_accounts[1] += all(squeezed(line) in screen for line in explained[n])
         if board_drawn and compact_board_at(lines) is None:
             problems.append(f"wait {n}: the board is not whole on the screen")
         if question is not None:
@@ -182,12 +209,13 @@ def assert_in_view(test, game, full, rows=24, args=(), env=None):
     test.assertEqual(len(short.waits), len(full.waits), f"{game.name}: the reads differ from the full layout's")
     test.assertEqual(short.status, 0)
     test.assertEqual(problems, [], f"{game.name}: {len(problems)} screens without the board or the question")
+    return shown_accounts
 
 
 class ShortTerminal(unittest.TestCase):
     """80x24: the board and the question are in view at every read."""
 
-    def check_game(self, game):
+    def check_game(self, game, plain=None):
         with self.subTest(game=game.name):
             piped = game.pipe()
             if game.expected is not None:
@@ -196,12 +224,31 @@ class ShortTerminal(unittest.TestCase):
                 self.assertEqual(hashlib.sha256(piped).hexdigest(), game.sha256,
                                  f"{game.name}: the pipe's transcript changed")
             full = game.terminal(40, render=False)
-            self.assertEqual(full.written(), piped, f"{game.name}: a terminal of 80x40 shows other output than a pipe")
-            assert_in_view(self, game, full)
+            written = full.written()
+            if plain:
+                # An explanation starts a line of its own: on a pipe, which shows
+                # no answer, after a newline of its own.
+                written, piped = written.replace(b"\n", b""), piped.replace(b"\n", b"")
+            self.assertEqual(written, piped, f"{game.name}: a terminal of 80x40 shows other output than a pipe")
+            explained = accounts(full, plain.terminal(40, render=False)) if plain else None
+            return assert_in_view(self, game, full, explained=explained)
 
     def test_recorded_sessions(self):
+        """The sessions with --explain also report how often what they
+        explain is in view at 80x24 with the board and the question."""
+        shown = [0, 0]
         for game in sessions():
-            self.check_game(game)
+            plain = None
+            if "--explain" in game.argv:
+                plain = Game(game.name, [a for a in game.argv if a != "--explain"], game.answers, env=game.env)
+            counts = self.check_game(game, plain)
+            if plain:
+                print(f"{game.name}: explained at {counts[0]} questions, in view at {counts[1]}")
+                shown = [shown[0] + counts[0], shown[1] + counts[1]]
+        print(f"--explain: what was explained was in view at 80x24 at {shown[1]} of {shown[0]} questions "
+              f"({100 * shown[1] / max(shown[0], 1):.0f}%)")
+        self.assertGreater(shown[0], 0)
+        self.assertGreaterEqual(10 * shown[1], 9 * shown[0], "what --explain says is out of view too often")
 
     def test_long_games(self):
         for game in long_games():
