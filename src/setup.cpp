@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Setup: the records and settings of a game, the greeting and the rules.
 
+#include <string>
+
 #include "qir.h"
 
 std::array<PlayerInfo, 2> player{};
@@ -40,11 +42,9 @@ void Welcome()
     gDiffLevel = AskChoice("dq", "You did not type an d or q.  Please try again: ");
 }
 
-void Instructions()
-{
-    // Printed one after another; where a rule runs over two lines, each line
-    // is an entry of its own.
-    static const char* const kRules[] = {
+// The rules as the game has always shown them, one entry a line; where a
+// rule runs over two lines, each line is an entry of its own.
+static const char* const kRules[] = {
         "\n",
         "INSTRUCTIONS FOR QIR\n",
         "--------------------\n",
@@ -109,12 +109,73 @@ void Instructions()
         "\n",
         "Once a player's base units are gone, that player loses and the game ends.\n",
         "\n",
-        "Press Return/Enter to begin the game.",
-    };
+};
+
+// How play goes, told plainly for --rules and the manual: what the rules
+// above leave for the player to find out.
+static const char* const kHowPlayGoes =
+    "HOW PLAY GOES\n"
+    "-------------\n"
+    "Fights. When a combat resolves, each column of the attacker's Attacking\n"
+    "row faces the same column of the defender's Defending row, and the units\n"
+    "between one pair of bars fight one another. Where one attacker meets one\n"
+    "defender, the higher Power survives and equal Powers destroy each other.\n"
+    "Units that join a fight (a second defender set against the same attacker,\n"
+    "an attacker refocused or advanced onto a defender) stand in the columns\n"
+    "after the unit they joined: they add their Power to their side's total,\n"
+    "and only an attacker advanced against one of them strikes it. A unit\n"
+    "survives only when its Power is greater than the whole total set against\n"
+    "it. Survivors go back to Att Units or Def Units with the Power they had\n"
+    "in the fight.\n"
+    "\n"
+    "Bases. An attacker that no defender opposes shows an ! opposite it in the\n"
+    "Defending row. It destroys one Base of the defender and goes back to Att\n"
+    "Units, unless its Power is 1: then it falls with the Base. The end of each\n"
+    "combat says how many Bases were lost.\n"
+    "\n"
+    "Attack Focus. Once the defender has set its defenders, the attacker may\n"
+    "send attackers that nobody opposes to join the fight of a defended column\n"
+    "instead of hitting a Base: each moves to the column right after the one\n"
+    "it joins, and the columns between shift along.\n"
+    "\n"
+    "Reinforcements. The defender moves first, then the attacker, in turn,\n"
+    "until both pass one after the other. Reinforce adds a unit of the\n"
+    "Reserves to a unit in the fight: its Power rises by the Reserve unit's, up\n"
+    "to 9, for good, and whatever lies beyond 9 is lost.\n"
+    "\n"
+    "Base Power-up. The defender, with a defender in the fight and more than\n"
+    "one Base, may give up one Base once a combat: one of its defenders gains\n"
+    "as much Power as there were Bases before the sacrifice, up to 9, for this\n"
+    "combat only, and returns to Def Units with its own Power.\n"
+    "\n"
+    "Advance Defender. The attacker may move a Def Unit into the attack against\n"
+    "one of the defender's units (never against an !). It hits no Base this\n"
+    "combat, and if it survives it comes back as an Att Unit.\n"
+    "\n"
+    "The end. At the start of every round each side gets one new unit for\n"
+    "every Base the other side holds. A side whose last Base falls loses at\n"
+    "once, even in the middle of a round, and the game says in which round.\n";
+
+static std::string RulesText()
+{
+    std::string rules;
     for (const char* text : kRules) {
-        PrintText(text);
+        rules += text;
     }
+    return rules;
+}
+
+// The rules, all at once, or a screenful at a time on a terminal too short
+// for them; then a pause.
+void Instructions()
+{
+    PrintPaged(RulesText() + "Press Return/Enter to begin the game.");
     WaitForReturn();
+}
+
+void PrintRules()
+{
+    PrintThroughPager(RulesText() + kHowPlayGoes);
 }
 
 void InitStorage()

@@ -36,7 +36,8 @@ EM_JS(int, PageScreenSize, (int* rows, int* columns), {
 })
 // NOLINTEND
 
-std::string gRecordPath;  // the record being written, which the page keeps
+std::string gRecordPath;        // the record being written, which the page keeps
+int gLookedAt = kNothingTyped;  // a key OsInputWaiting took from the page, for the next read
 
 }  // namespace
 
@@ -67,6 +68,11 @@ int OsShow(std::string_view text)
 // is put aside until the page has more to give.
 int OsReadByte(int& /*error*/)
 {
+    if (gLookedAt != kNothingTyped) {
+        const int c = gLookedAt;
+        gLookedAt = kNothingTyped;
+        return c;
+    }
     for (;;) {
         const int c = PageTakeByte();
         if (c != kNothingTyped) {
@@ -81,6 +87,33 @@ int OsReadByte(int& /*error*/)
 bool OsIsTerminal(int fd)
 {
     return PageIsTerminal(fd) != 0;
+}
+
+// The page's terminal shows colours.
+bool OsShowsColour()
+{
+    return PageIsTerminal(1) != 0;
+}
+
+// What the page's keyboard has given and the game has not read is one
+// queue; a key taken from it to look is given to the next read.
+bool OsInputWaiting()
+{
+    if (gLookedAt == kNothingTyped) {
+        gLookedAt = PageTakeByte();
+    }
+    return gLookedAt != kNothingTyped;
+}
+
+// The page has no pager: the text is shown on its terminal.
+bool OsPage(std::string_view /*text*/)
+{
+    return false;
+}
+
+// No key of the page interrupts the game.
+void OsSetInterruptNote(std::string_view /*note*/)
+{
 }
 
 // The game's stack is put aside while the page goes on.

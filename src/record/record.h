@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 constexpr std::uint32_t kHighestSeed = 2147483647;  // the largest seed --seed takes
@@ -16,3 +17,6 @@ bool ReadSeed(std::string_view text, std::uint32_t& seed, std::uint32_t highest)
 AnswerSource StartRecord(const Options& options);
 std::uint32_t DiceSeed();  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();  // the game ended inside the record it resumed
+// What to tell a player whose game in play stops: how it goes on from its
+// record, or that it was not kept and how the next one is; nothing for a replay.
+std::string StoppedGameNote();
