@@ -35,6 +35,21 @@ constexpr std::string_view kMorePrompt = "-- Return: next page, q: to the end --
     std::exit(1);
 }
 
+// The output written where the player does not wait: the end of the run, or
+// a read that takes the rest of a line he typed already. The board is drawn
+// again only where he answers.
+void FlushWhileNobodyWaits()
+{
+    if (const int error = WriteScreen(false); error != 0) {
+        OutputFailed(error);
+    }
+}
+
+void FlushBeforeRead()
+{
+    gRestOfLine ? FlushWhileNobodyWaits() : FlushOutput();
+}
+
 // The next byte the player typed, or EOF at the end of input. A read error
 // is not the end of input: it ends the program with status 1.
 int NextTypedByte()
@@ -64,7 +79,7 @@ void SayHowTheReplayEnds()
 {
     PrintText("\n");
     SayHowTheReplayEnds();
-    FlushOutput();
+    FlushWhileNobodyWaits();
     std::exit(0);
 }
 
@@ -233,7 +248,7 @@ void FlushOutput()
 void EndOfInput()
 {
     PrintText("\n");
-    FlushOutput();
+    FlushWhileNobodyWaits();
     if (!gStoppedNote.empty() && OsIsTerminal(0)) {
         std::fprintf(stderr, "%s\n", gStoppedNote.c_str());
     }
@@ -251,7 +266,7 @@ void SetEndingWords(std::string_view stopped, std::string_view replayEnds)
 void FinishOutput()
 {
     SayHowTheReplayEnds();
-    FlushOutput();
+    FlushWhileNobodyWaits();
 }
 
 // Text longer than the terminal shows, a screenful at a time: Return shows
@@ -283,7 +298,7 @@ void PrintThroughPager(std::string_view text)
 // the rest of a longer line is left for the next read.
 void ReadAnswer(char* buf)
 {
-    FlushOutput();  // the question must reach a pipe before we wait
+    FlushBeforeRead();  // the question must reach a pipe before we wait
     if (gSource.replayAnswer != nullptr && GivenBySource(gSource.replayAnswer(buf))) {
         EchoReplayed(buf);
         return;
@@ -398,7 +413,7 @@ bool NothingLeft(int count, const char* message)
 void WaitForReturn()
 {
     for (;;) {
-        FlushOutput();
+        FlushBeforeRead();
         if (const int c = NextKey(); c == '\n' || c == '\r') {
             return;
         }

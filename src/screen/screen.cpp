@@ -78,6 +78,7 @@ size_t gEchoAt = kNone;      // where more of the line being read would have bee
 bool gLineOpen = false;      // the last typed read did not reach the end of its line
 int gShownRows = 0;          // the size the screen was last written at
 int gShownColumns = 0;
+bool gResized = false;  // the window changed its size since the board was last drawn
 
 // A screen whose rows the game keeps count of: what a terminal shows, or
 // what --compact lays out for.
@@ -369,18 +370,18 @@ int BoardRowsShown(std::string_view board)
     return rows;
 }
 
-// Where the last `rows` rows of the dialogue's line from `start` begin, as
-// the screen lays the line out: broken, and wrapped at the width.
-size_t TailOfLine(size_t start, int rows)
+// Where the last `rows` rows of the dialogue's line from `start` to `end`
+// begin, as the screen lays the line out: broken, and wrapped at the width.
+size_t TailOfLine(size_t start, size_t end, int rows)
 {
     std::vector<size_t> rowStarts;
     const auto width = static_cast<size_t>(gColumns);
-    for (size_t row = start; row <= gDialogue.size();) {
-        const size_t end = std::min(gDialogue.find(kSoftBreak, row), gDialogue.size());
-        for (size_t wrapped = row; wrapped == row || wrapped < end; wrapped += width) {
+    for (size_t row = start; row <= end;) {
+        const size_t rowEnd = std::min(gDialogue.find(kSoftBreak, row), end);
+        for (size_t wrapped = row; wrapped == row || wrapped < rowEnd; wrapped += width) {
             rowStarts.push_back(wrapped);
         }
-        row = end + 1;
+        row = rowEnd + 1;
     }
     return rowStarts.size() <= static_cast<size_t>(rows) ? start : rowStarts[rowStarts.size() - rows];
 }
@@ -413,18 +414,21 @@ void Redraw()
     for (size_t at = gDialogue.find('\n'); at != kNone; at = gDialogue.find('\n', at + 1)) {
         starts.push_back(at + 1);
     }
+    auto endOf = [&](size_t line) { return line + 1 < starts.size() ? starts[line + 1] - 1 : gDialogue.size(); };
     auto rowsOf = [&](size_t line) {
-        const size_t end = line + 1 < starts.size() ? starts[line + 1] - 1 : gDialogue.size();
-        return RowsOf(std::string_view(gDialogue).substr(starts[line], end - starts[line]), true);
+        return RowsOf(std::string_view(gDialogue).substr(starts[line], endOf(line) - starts[line]), true);
     };
     size_t first = starts.size() - 1;
     // The question's line whole, or as many of its last rows as fit.
-    size_t shownFrom = TailOfLine(starts[first], std::max(budget, 1));
+    size_t shownFrom = TailOfLine(starts[first], gDialogue.size(), std::max(budget, 1));
     budget -= RowsOf(std::string_view(gDialogue).substr(shownFrom), true);
+    // Earlier lines whole while they fit, from `from` on; then the last rows
+    // of the one before, so the screen is full.
     auto takeEarlierLines = [&](size_t from) {
-        while (shownFrom == starts[first] && first > 0 && starts[first - 1] >= from && rowsOf(first - 1) <= budget) {
-            budget -= rowsOf(--first);
-            shownFrom = starts[first];
+        while (shownFrom == starts[first] && first > 0 && starts[first - 1] >= from && budget > 0) {
+            const int rows = rowsOf(--first);
+            shownFrom = rows <= budget ? starts[first] : TailOfLine(starts[first], endOf(first), budget);
+            budget -= std::min(rows, budget);
         }
     };
     takeEarlierLines(gReadAt);
@@ -460,23 +464,22 @@ void Redraw()
     gEchoAt = kNone;  // the rest of a line being read was shown on the old screen
 }
 
-// Before a write: the size the terminal has now; true when the window
-// changed its size since the screen was last written.
-bool ReadSizeBeforeWrite()
+// Before a write: the size the terminal has now, which the player may have
+// changed since the screen was last written.
+void ReadSizeBeforeWrite()
 {
     if (!gTerminal) {
-        return false;
+        return;
     }
     ReadScreen(gLayoutPower);
-    const bool resized = gShownRows != 0 && (gRows != gShownRows || gColumns != gShownColumns);
+    gResized = gResized || (gShownRows != 0 && (gRows != gShownRows || gColumns != gShownColumns));
     gShownRows = gRows;
     gShownColumns = gColumns;
-    return resized;
 }
 
-// Before a write: the board is drawn again when what came below it would
-// push it off the top, or when the window changed its size.
-void FitScreen(bool resized)
+// Before a read the player answers: the board is drawn again when what came
+// below it would push it off the top, or when the window changed its size.
+void FitScreen()
 {
     if (gBoard.empty()) {
         const size_t row = LineStart(gDialogue, gDialogue.size());  // only the current row matters
@@ -488,8 +491,9 @@ void FitScreen(bool resized)
     if (gRows <= 0 || gColumns <= 0) {
         return;
     }
-    if (resized || gBoardCompact != gCompact || gBoardRows + RowsOf(gDialogue, true) > gRows) {
+    if (gResized || gBoardCompact != gCompact || gBoardRows + RowsOf(gDialogue, true) > gRows) {
         Redraw();
+        gResized = false;
     }
 }
 
@@ -542,6 +546,7 @@ void SetScreenOptions(bool compact, bool noClear, Colour colour)
     gHeldFrom = 0;
     gShownRows = 0;
     gShownColumns = 0;
+    gResized = false;
     gLayoutPower = kLowestFullPower;
     ReadScreen(kLowestFullPower);
 }
@@ -583,6 +588,7 @@ void StartScreen(std::string_view board)
         gBoardRows = BoardRowsShown(board);
         gShownRows = gRows;  // a fresh screen, laid out for the size it has now
         gShownColumns = gColumns;
+        gResized = false;
     }
     gDialogue.clear();
     gUnflushed = 0;
@@ -658,7 +664,7 @@ void HoldScreen(bool hold)
     gHeld = hold;
 }
 
-int WriteScreen()
+int WriteScreen(bool playerWaits)
 {
     if (gHeld) {
         return 0;
@@ -666,10 +672,12 @@ int WriteScreen()
     int error = gOutputError;
     if (error == 0) {
         if (LaidOut()) {
-            const bool resized = ReadSizeBeforeWrite();
+            ReadSizeBeforeWrite();
             LayOutDialogue();
             AppendDialogue(gPending, gUnflushed, true);
-            FitScreen(resized);
+            if (playerWaits || gBoard.empty()) {
+                FitScreen();
+            }
             gUnflushed = gDialogue.size();
         } else if (!gPending.empty() && gPending.back() != '\n') {
             const size_t lineEnd = gPending.rfind('\n');

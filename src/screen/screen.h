@@ -27,7 +27,7 @@ size_t ScreenPageEnd(std::string_view text);
 // screen would show once it is let go is kept: the output since the last
 // board, and of that no more than any screen shows.
 void HoldScreen(bool hold);
-// Writes everything printed since the last write, the board drawn again first
-// where it would scroll away or the window changed its size; 0, or why the
-// write failed.
-int WriteScreen();
+// Writes everything printed since the last write; where the player waits
+// after it, the board is drawn again first if it would scroll away or the
+// window changed its size. 0, or why the write failed.
+int WriteScreen(bool playerWaits = true);
