@@ -26,8 +26,9 @@ static void GameInPlay(int round)
 static void GameOver(int result, int round)
 {
     const std::string rounds = " in round " + std::to_string(round) + ".";
-    SetEndingWords("", result == giPlayerNum ? std::string("The recorded game ended: you beat ") + OpponentName() + rounds
-                                             : std::string("The recorded game ended: ") + OpponentName() + " won" + rounds);
+    SetEndingWords("", result == giPlayerNum
+                           ? std::string("The recorded game ended: you beat ") + OpponentName() + rounds
+                           : std::string("The recorded game ended: ") + OpponentName() + " won" + rounds);
 }
 
 int main(int argc, char* argv[])

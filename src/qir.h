@@ -82,9 +82,9 @@ struct Options {
     std::optional<std::string> record;
     std::optional<std::string> resume;
     std::optional<std::string> replay;
-    bool compact = false;      // --compact: the compact board on every screen
-    bool noClear = false;      // --no-clear: screens are separated by a line, never cleared
-    std::optional<int> delay;  // --delay: milliseconds between the screens of a replay
+    bool compact = false;           // --compact: the compact board on every screen
+    bool noClear = false;           // --no-clear: screens are separated by a line, never cleared
+    std::optional<int> delay;       // --delay: milliseconds between the screens of a replay
     Colour colour = Colour::kAuto;  // --color
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2

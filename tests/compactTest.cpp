@@ -288,7 +288,8 @@ TEST_F(CompactTest, ColourStylesEachSideAndTheQuestionAndAddsNothingElse)
                 EXPECT_NE(coloured.find(yours), std::string::npos);
                 EXPECT_NE(coloured.find(theirs), std::string::npos);
                 EXPECT_EQ(coloured.find(yours) < coloured.find(theirs), human == 0);
-                EXPECT_NE(coloured.find("\033[1;34mDefending |\033[1;31m!\033[0m\033[1;34m|\033[0m\n"), std::string::npos);
+                EXPECT_NE(coloured.find("\033[1;34mDefending |\033[1;31m!\033[0m\033[1;34m|\033[0m\n"),
+                          std::string::npos);
                 EXPECT_NE(coloured.find("\033[33mAttacking |2|\033[0m\n"), std::string::npos);
                 EXPECT_TRUE(coloured.ends_with("A line of the game\n\033[1mA question: \033[0m")) << coloured;
             }

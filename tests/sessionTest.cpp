@@ -234,14 +234,20 @@ TEST(SessionTest, EveryParagraphOfTheAccountOfPlayHappensInASession)
         {"Fights. ", "round-as-player1", {"Attacking |3|2|\n", "Defending |!|2|\n", "Att Units  3 \n", "lost 1 Base!"}},
         // A Power 1 attacker nobody opposes takes a Base and falls with it.
         {"Bases. ", "round-as-player2", {"Attacking |1|\n", "Quelby lost 1 Base!"}},
-        {"Attack Focus. ", "reinforcements-and-focus", {"Attacking unit B has refocused its attack to defender unit A!"}},
+        {"Attack Focus. ",
+         "reinforcements-and-focus",
+         {"Attacking unit B has refocused its attack to defender unit A!"}},
         {"Reinforcements. ", "reinforcements-and-focus", {"Defending |4|\n", "Unit ID A has been reinforced"}},
         // Powered up from 2 to 4 with two Bases, reinforced to 7, back as a 5.
         {"Base Power-up. ",
          "reinforcements-and-focus",
          {"Bases      1 1 \n", "Defending |2|\n", "Powered-up and one of your Bases sacrificed", "Def Units  5 \n"}},
-        {"Advance Defender. ", "reinforcements-and-focus", {"The Defense unit with 5 Power has advanced to attack unit ID A"}},
-        {"The end. ", "loss-then-new-game", {"You lost 1 Base! Press Return/Enter to continue: You lose!  Dravik won in 1 round."}},
+        {"Advance Defender. ",
+         "reinforcements-and-focus",
+         {"The Defense unit with 5 Power has advanced to attack unit ID A"}},
+        {"The end. ",
+         "loss-then-new-game",
+         {"You lost 1 Base! Press Return/Enter to continue: You lose!  Dravik won in 1 round."}},
     };
     const std::string rules = RunWithInput("", [] { PrintRules(); });
     ASSERT_NE(rules.find("\nHOW PLAY GOES\n"), std::string::npos) << rules;

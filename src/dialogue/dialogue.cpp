@@ -14,8 +14,8 @@
 
 namespace {
 
-int gInputError = 0;   // why the answers cannot be read, once known
-AnswerSource gSource;  // where the answers come from before the player types them
+int gInputError = 0;       // why the answers cannot be read, once known
+AnswerSource gSource;      // where the answers come from before the player types them
 bool gRestOfLine = false;  // the last read from the keyboard left the rest of its line unread
 // What is said when the run ends early: main keeps these up to date.
 std::string gStoppedNote;  // on stderr, for a game in play that the player cut off on a terminal

@@ -182,7 +182,8 @@ bool OsInputWaiting()
         return false;
     }
     return std::any_of(events, events + count, [](const INPUT_RECORD& event) {
-        return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown && event.Event.KeyEvent.uChar.AsciiChar != 0;
+        return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
+               event.Event.KeyEvent.uChar.AsciiChar != 0;
     });
 }
 

@@ -55,7 +55,7 @@ size_t gNext = 0;             // the next entry to give
 long long gWholeLength = -1;  // the file's length without a cut last line
 bool gSeeded = false;         // --seed was given, here or in the record
 std::uint32_t gSeed = 0;
-std::uint32_t gSeedings = 0;  // how often the dice were seeded in this process
+std::uint32_t gSeedings = 0;   // how often the dice were seeded in this process
 bool gEchoedLineOpen = false;  // a resumed game has shown a line whose later reads are still to come
 
 const char* KindName(char kind)

@@ -341,8 +341,8 @@ std::vector<BoardLineShown> BoardLines(std::string_view board)
         const size_t end = newline == kNone ? board.size() : newline;
         const std::string_view text = board.substr(start, end - start);
         const BoardLine kind = BoardLineKind(gBoardCompact, index);
-        const int rows = kind == BoardLine::kReserves && gBoardCompact ? RowsOf(BrokenReserves(text), true)
-                                                                       : RowsOf(text.size());
+        const int rows =
+            kind == BoardLine::kReserves && gBoardCompact ? RowsOf(BrokenReserves(text), true) : RowsOf(text.size());
         lines.push_back({text, kind, rows, true});
         start = end + 1;
     }
@@ -679,7 +679,7 @@ int WriteScreen(bool playerWaits)
                 FitScreen();
             }
             gUnflushed = gDialogue.size();
-        } else if (!gPending.empty() && gPending.back() != '\n') {
+        } else if (gColour && !gPending.empty() && gPending.back() != '\n') {
             const size_t lineEnd = gPending.rfind('\n');
             StyleQuestion(gPending, lineEnd == kNone ? 0 : lineEnd + 1);
         }
