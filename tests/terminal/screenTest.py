@@ -281,11 +281,14 @@ def screen_problems(t, asked, whole):
     return problems
 
 
-def checked_on(test, game, asked, size, resizes=None):
+def checked_on(test, game, asked, size, resizes=None, explained=None):
     """Plays `game` on a terminal of `size`, resized before the answers that
-    `resizes` names, and checks every screen; returns the terminal."""
+    `resizes` names, and checks every screen; returns the terminal. With
+    `explained` (what accounts() gave), counts in `t.accounts` the waits that
+    had an explanation and those whose explanation was whole in view."""
     problems = []
     rows, columns = size
+    counted = [0, 0]
 
     def at_wait(t, n):
         if resizes and n in resizes:
@@ -295,6 +298,10 @@ def checked_on(test, game, asked, size, resizes=None):
         if n in t.paged:  # the instructions were shown a page at a time: the last is in view
             asked[n] = Asked(asked[n].rows, asked[n].text.rsplit("\n", 1)[-1])
         found = screen_problems(t, asked[n], whole) if n < len(asked) else []
+        if explained and n < len(explained) and explained[n]:
+            screen = squeezed(" ".join(t.lines()))
+            counted[0] += 1
+            counted[1] += all(squeezed(line) in screen for line in explained[n])
         problems.extend(f"wait {n} at {t.columns}x{t.rows}: {p}" for p in found)
         if found and len(problems) <= 2:
             problems[-1] += "\n" + t.text()
@@ -302,7 +309,20 @@ def checked_on(test, game, asked, size, resizes=None):
     t = game.terminal(rows, columns, at_wait=at_wait)
     test.assertEqual(len(t.waits), len(asked), f"{game.name}: the reads differ from the tall terminal's")
     test.assertEqual(problems, [], f"{game.name}: {len(problems)} screens break the rules")
+    t.accounts = counted
     return t
+
+
+def accounts(test, game):
+    """For a game with --explain, at every wait the lines that explain what
+    happened since the answer before: those the same game without --explain
+    did not print there."""
+    plain = Game(game.name + "-plain", [a for a in game.argv if a != "--explain"], game.answers, env=game.env)
+    added = []
+    for text, own in zip(tall_terminal(test, game), tall_terminal(test, plain)):
+        own_lines = set(own.text.split("\n"))
+        added.append([line for line in text.text.split("\n") if line and line not in own_lines])
+    return added
 
 
 def tall_terminal(test, game):
@@ -319,7 +339,7 @@ def tall_terminal(test, game):
     piped = game.pipe()
     if game.expected is not None:
         test.assertEqual(piped, game.expected, f"{game.name}: the pipe's transcript changed")
-    else:
+    elif game.sha256 is not None:
         test.assertEqual(hashlib.sha256(piped).hexdigest(), game.sha256, f"{game.name}: the pipe's transcript changed")
     tall = game.terminal(5000, 200, env={"NO_COLOR": "1"}, render=False)
     written, wanted = tall.written(), [piped, piped + NOT_KEPT]
@@ -341,12 +361,26 @@ class EveryQuestionInView(unittest.TestCase):
     window resized between answers."""
 
     def check_size(self, size):
+        """Checks every game at `size`; returns, over the games with
+        --explain, how many waits had an account and how many showed it whole."""
+        shown = [0, 0]
         for game in sessions() + long_games():
             with self.subTest(game=game.name):
-                checked_on(self, game, tall_terminal(self, game), SIZES[size])
+                explained = accounts(self, game) if "--explain" in game.argv else None
+                t = checked_on(self, game, tall_terminal(self, game), SIZES[size], explained=explained)
+                if explained:
+                    print(f"{game.name}: explained at {t.accounts[0]} questions, whole in view at {t.accounts[1]}")
+                    shown = [shown[0] + t.accounts[0], shown[1] + t.accounts[1]]
+        return shown
 
     def test_80x24(self):
-        self.check_size("80x24")
+        # Beyond the rule, how often the whole account of --explain since the
+        # answer before stood in view with the board and the question.
+        shown = self.check_size("80x24")
+        print(f"--explain: the account was whole in view at 80x24 at {shown[1]} of {shown[0]} questions "
+              f"({100 * shown[1] / max(shown[0], 1):.0f}%)")
+        self.assertGreater(shown[0], 0)
+        self.assertGreaterEqual(10 * shown[1], 9 * shown[0], "what --explain says is out of view too often")
 
     def test_80x40(self):
         self.check_size("80x40")
