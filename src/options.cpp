@@ -27,6 +27,11 @@ const char* const kUsageText =
     "  -V, --version    show the version and exit\n"
     "      --seed N     roll the dice from seed N (0 to 2147483647), not the clock,\n"
     "                   so the same answers play the same game\n"
+    "      --daily[=DATE]\n"
+    "                   play the day's game, the same for everyone on DATE\n"
+    "                   (YYYY-MM-DD; today in UTC when not given): its seed is the\n"
+    "                   date, and the day sets the order, the maximum Power and\n"
+    "                   the opponent; takes no --seed, --resume or --replay\n"
     "      --record FILE\n"
     "                   keep every answer and roll of the dice in FILE, a new file\n"
     "      --resume FILE\n"
@@ -66,6 +71,7 @@ const option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {"seed", required_argument, nullptr, 's'},
+    {"daily", optional_argument, nullptr, 'D'},
     {"record", required_argument, nullptr, 'r'},
     {"resume", required_argument, nullptr, 'R'},
     {"replay", required_argument, nullptr, 'p'},
@@ -195,6 +201,12 @@ Options ReadOptions(int argc, char* argv[])
             }
             options.seeded = true;
             break;
+        case 'D':
+            options.day = Today();
+            if (optarg != nullptr && !ReadDay(optarg, *options.day)) {
+                UsageError("invalid date '" + Shown(optarg) + "' for '--daily' (YYYY-MM-DD, such as 2026-12-24)");
+            }
+            break;
         case 'r': options.record = optarg; break;
         case 'R': options.resume = optarg; break;
         case 'c': options.compact = true; break;
@@ -230,6 +242,16 @@ Options ReadOptions(int argc, char* argv[])
                 UsageError(std::string("option '") + name + "' does not go with '" + other + "'");
             }
         }
+    }
+    // The day's game is a seeded game of its own, which may be recorded.
+    for (const auto& [given, other] : {settledByRecord[0], settledByRecord[1], settledByRecord[2]}) {
+        if (options.day && given) {
+            UsageError(std::string("option '--daily' does not go with '") + other + "'");
+        }
+    }
+    if (options.day) {
+        options.seeded = true;
+        options.seed = DaySeed(*options.day);
     }
     if (options.delay && !options.replay) {
         UsageError("option '--delay' goes only with '--replay'");

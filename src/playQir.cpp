@@ -26,8 +26,13 @@ int PlayQir(int argc, char* argv[])
     }
     SetScreenOptions(options.compact, options.noClear, options.colour);
     // The answers come from one source for the whole run: the keyboard, or a
-    // record kept, resumed or replayed, as the options ask.
-    SetAnswerSource(StartRecord(options));
+    // record kept, resumed or replayed, as the options ask; the day's game
+    // answers its own settings.
+    AnswerSource source = StartRecord(options);
+    if (options.day) {
+        GiveDaySettings(source, *options.day);
+    }
+    SetAnswerSource(source);
     OsBeforeExit(ReleaseGame);
 
     if (options.explain) {
@@ -54,6 +59,7 @@ void ResetQir()
     giFullPower = 0;
     gDiffLevel = 0;
     ResetDice();
+    ResetDay();
     ResetRecord();
     ResetDialogue();
     ResetScreen();

@@ -87,6 +87,7 @@ struct Options {
     std::optional<int> delay;       // --delay: milliseconds between the screens of a replay
     bool explain = false;           // --explain: the other side's moves, each combat and each refusal told in words
     Colour colour = Colour::kAuto;  // --color
+    std::optional<int> day;         // --daily: the day whose game is played, in days since 1 January 1970
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
@@ -102,6 +103,14 @@ void PrintVersion();
 // status of a run that ends by the player's choice; any other end is an OsExit.
 int PlayQir(int argc, char* argv[]);
 void ResetQir();
+
+// daily.cpp: the day's game, its seed and its settings.
+bool ReadDay(std::string_view text, int& day);  // YYYY-MM-DD
+int Today();                                    // in UTC, by the system's clock
+std::uint32_t DaySeed(int day);                 // the date as the number YYYYMMDD
+std::string DaySettings(int day);               // the order, the maximum Power and the opponent, as answered
+void GiveDaySettings(AnswerSource& source, int day);
+void ResetDay();
 
 // setup.cpp
 const char* OpponentName();

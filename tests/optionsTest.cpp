@@ -68,6 +68,11 @@ TEST(Options, UsageErrorsSayOneLineOnStderrAndWinOverHelp)
         {{"--resume", "a", "--record", "b"}, "option '--resume' does not go with '--record'"},
         {{"--replay", "a", "--seed", "1"}, "option '--replay' does not go with '--seed'"},
         {{"--resume", "a", "--replay", "a"}, "option '--resume' does not go with '--replay'"},
+        {{"--daily", "--seed", "1"}, "option '--daily' does not go with '--seed'"},
+        {{"--daily=2026-12-24", "--resume", "a"}, "option '--daily' does not go with '--resume'"},
+        {{"--replay", "a", "--daily"}, "option '--daily' does not go with '--replay'"},
+        {{"--daily", "--daily"}, "option '--daily' given twice"},
+        {{"--daily="}, "invalid date '' for '--daily' (YYYY-MM-DD, such as 2026-12-24)"},
     });
 }
 
@@ -108,7 +113,8 @@ TEST(Options, ALongOptionMayBeShortenedWhereItIsNotAmbiguous)
         {{"--res"}, "option '--resume' needs an argument"},
         {{"--rep"}, "option '--replay' needs an argument"},
         {{"--rep", "a", "--res", "b"}, "option '--resume' does not go with '--replay'"},
-        {{"--d", "1"}, "option '--delay' goes only with '--replay'"},
+        {{"--d", "1"}, "option '--d' is ambiguous"},
+        {{"--de", "1"}, "option '--delay' goes only with '--replay'"},
         {{"--delay", "1", "--seed", "1"}, "option '--delay' goes only with '--replay'"},
         {{"--delay", "1", "--delay", "2"}, "option '--delay' given twice"},
     });

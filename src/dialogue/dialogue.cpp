@@ -224,10 +224,32 @@ void ShowAsked(std::string_view text)
     }
 }
 
-void Ask(std::string_view text, char* buf)
+// A setting of a new game that the source gives (the day's game) stands
+// where the player would have typed it, and the record notes it as his.
+bool SettingGiven(char* buf)
+{
+    if (gSource.settingAnswer == nullptr || gSource.settingAnswer(buf) != Replayed::kGiven) {
+        return false;
+    }
+    FlushBeforeRead();
+    if (OsIsTerminal(1)) {
+        PrintText(buf);
+    }
+    if (gSource.noteAnswer != nullptr) {
+        gSource.noteAnswer(buf, static_cast<int>(std::strlen(buf)));
+    }
+    if (gListening) {
+        gTyped.assign(buf);
+    }
+    return true;
+}
+
+void Ask(std::string_view text, char* buf, QuestionKind kind = QuestionKind::kLetter)
 {
     ShowAsked(text);
-    ReadAnswer(buf);
+    if (kind != QuestionKind::kSetup || !SettingGiven(buf)) {
+        ReadAnswer(buf);
+    }
 }
 
 // The Powers from 1 to `highest` of which the counts hold a unit, as the digits that name them.
@@ -470,7 +492,7 @@ char AskChoice(std::string_view prompt, const char* allowed, const char* retry, 
         std::sort(gQuestion.accepts.begin(), gQuestion.accepts.end());
     }
     char buf[3];
-    Ask(prompt, buf);
+    Ask(prompt, buf, kind);
     while (buf[0] == '\0' || std::strchr(allowed, buf[0]) == nullptr) {
         if (gListening) {
             RefuseAnswer(buf[0] == '\n' ? RefusalKind::kEmpty : RefusalKind::kNotOffered);

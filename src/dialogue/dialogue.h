@@ -40,6 +40,9 @@ constexpr int kViewerPaces = -2;  // each waits for the viewer's Return
 struct AnswerSource {
     Replayed (*replayAnswer)(char* buf) = nullptr;  // buf gets the answer and its closing '\0'
     Replayed (*replayKey)(int& c) = nullptr;
+    // The settings of a new game (the order, the maximum Power, the
+    // opponent), given ahead of the keyboard: the day's game.
+    Replayed (*settingAnswer)(char* buf) = nullptr;
     void (*noteAnswer)(const char* buf, int length) = nullptr;
     void (*noteKey)(int c) = nullptr;
     // A replay on a terminal shows each answer where the player typed it, as this.
