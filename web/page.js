@@ -8,9 +8,6 @@
 'use strict';
 
 (() => {
-    const kRecordKey = 'qir:record:';    // + a record's name: the record's text
-    const kFinishedKey = 'qir:ended:';   // + a record's name: that game came to its end
-    const kFinishedGamesKept = 10;        // older finished games make way for new ones
     const kNothingTyped = -2;             // src/os/osWeb.cpp's PageTakeByte: nothing typed yet
     const kEndOfInput = -1;               // and EOF
     const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
@@ -94,6 +91,9 @@
             unparsed: 0,           // bytes handed to the terminal that it has not parsed yet
             caughtUp: null,        // resolves the game's wait for the terminal
             recordText: '',
+            watch: QirKeep.watcher(),  // the round reached and the result, for the list of kept games
+            day: null,             // the date of a daily game
+            unkept: false,         // the browser refused to keep the record: it is in memory only
             line: '',              // the line being edited, not yet sent
             ended: false,
             status: null,
@@ -169,6 +169,9 @@
                 if (keepingOutput) {
                     g.output.push(bytes);
                 }
+                if (g.recordName !== null) {
+                    g.watch.feed(bytes);
+                }
                 g.gathered.push(bytes);
                 g.gatheredBytes += bytes.length;
                 if (g.gatheredBytes >= kPiece) {
@@ -201,12 +204,17 @@
             },
             keepRecord() {
                 g.recordText = g.module.FS.readFile(g.recordName, {encoding: 'utf8'});
-                try {
-                    localStorage.setItem(kRecordKey + g.recordName, g.recordText);
-                    return 1;
-                } catch (e) {
-                    return 0;
+                // A record the browser will not keep stays whole in the game's
+                // memory: the game goes on, and the page offers it at once.
+                const kept = QirKeep.keep(g.recordName, g.recordText, aboutGame(g), false);
+                if (kept !== !g.unkept) {
+                    g.unkept = !kept;
+                    storageRefused(g);
                 }
+                if (kept) {
+                    firstKeptGame();
+                }
+                return 1;
             },
             // The page's terminal is the game's screen and its keyboard.
             isTerminal() {
@@ -244,17 +252,15 @@
         if (g.release) {
             g.release();
         }
-        if (g.recordName !== null && status === 0 && !g.inputEnded) {
-            try {
-                localStorage.setItem(kFinishedKey + g.recordName, '1');
-            } catch (e) {
-                // Still unfinished in storage: continuing it says the game is over.
-            }
-            forgetOldFinishedGames();
+        if (g.recordName !== null && status === 0 && !g.inputEnded && !g.unkept) {
+            // Still unfinished in storage when refused: continuing it says the game is over.
+            QirKeep.keep(g.recordName, g.recordText, aboutGame(g), true);
         }
         if (g === game) {
             showState('The game has ended.');
-            offerKeptGames();
+            sessionStorage.removeItem(kPlayingKey);
+            offerDailyResult(g);
+            offerKeptGames(false);
         }
     }
 
@@ -291,92 +297,52 @@
     }
     term.onData(typed);
 
-    // ---- Games kept in the browser's storage.
+    // ---- Games kept in the browser's storage (keep.js) and shared (share.js).
 
-    function keptGames() {
-        const names = [];
-        for (let i = 0; i < localStorage.length; ++i) {
-            const key = localStorage.key(i);
-            if (key.startsWith(kRecordKey)) {
-                names.push(key.slice(kRecordKey.length));
-            }
-        }
-        return names.sort().reverse().map(name => ({name, finished: localStorage.getItem(kFinishedKey + name) !== null}));
+    const kPlayingKey = 'qir:playing';  // in this tab's session: the kept game it plays, offered again after a reload
+
+    // What the list says of game g: its settings from its record, its round
+    // and result from its output.
+    function aboutGame(g) {
+        const settings = QirKeep.settingsOf(g.recordText);
+        return {...settings, round: g.watch.seen.round, result: g.watch.seen.result, day: g.day};
     }
 
-    function forgetGame(name) {
-        localStorage.removeItem(kRecordKey + name);
-        localStorage.removeItem(kFinishedKey + name);
-    }
-
-    function forgetOldFinishedGames() {
-        keptGames().filter(kept => kept.finished).slice(kFinishedGamesKept).forEach(kept => forgetGame(kept.name));
-    }
-
-    // A new record's name: the time the game started, and its seed, so the
-    // downloaded file says which game it holds; from the `tries`-th name on
-    // when the first ones were taken by another tab in the same second.
-    function newRecordName(seed, tries) {
-        const now = new Date();
-        const two = n => String(n).padStart(2, '0');
-        let name = `qir-${now.getFullYear()}${two(now.getMonth() + 1)}${two(now.getDate())}-` +
-                   `${two(now.getHours())}${two(now.getMinutes())}${two(now.getSeconds())}`;
-        if (seed !== null) {
-            name += `-seed-${seed.replace(/[^0-9A-Za-z]/g, '_')}`;
-        }
-        const nth = n => (n === 1 ? `${name}.qir` : `${name}-${n}.qir`);
-        let n = tries;
-        while (localStorage.getItem(kRecordKey + nth(n)) !== null) {
-            ++n;
-        }
-        return nth(n);
-    }
-
-    // One tab at a time plays a kept game: it holds the game's lock until the
-    // game ends or the tab closes. Resolves to the function that gives the
-    // lock back, or to null while another tab holds it.
-    function lockRecord(name) {
-        if (!navigator.locks) {
-            return Promise.resolve(() => {});  // no locks in this browser: the last tab to write wins
-        }
-        return new Promise(resolve => {
-            navigator.locks.request(`qir:${name}`, {ifAvailable: true}, lock => {
-                if (lock === null) {
-                    resolve(null);
-                    return undefined;
-                }
-                return new Promise(release => resolve(release));
-            });
-        });
-    }
-
-    async function newGame(seed) {
+    // A new game, kept as it is played: with a seed, as a daily game (day:
+    // a date, or '' for today), or with the clock's dice.
+    async function newGame(seed, day = null) {
         leaveGame();
         let name = null;
         let release = null;
-        for (let tries = 1; release === null; ++tries) {
-            name = newRecordName(seed, tries);
-            release = await lockRecord(name);
+        const what = day !== null ? `daily-${day || todayInUtc()}` : seed === null ? '' : `seed-${seed}`;
+        while (release === null) {
+            name = QirKeep.newName(what);
+            release = await QirKeep.lock(name);
         }
-        const args = seed === null ? [] : ['--seed', seed];
-        startGame(args.concat(['--record', name]), name, release, null);
+        const args = day !== null ? [day ? `--daily=${day}` : '--daily'] : seed === null ? [] : ['--seed', seed];
+        const g = startGame(args.concat(['--record', name]), name, release, null);
+        g.day = day !== null ? day || todayInUtc() : null;
+        sessionStorage.setItem(kPlayingKey, name);
     }
 
     async function continueGame(name) {
-        const release = await lockRecord(name);
+        const release = await QirKeep.lock(name);
         if (release === null) {
-            // As a second qir --resume of the same file says on a terminal.
-            term.write(`qir: the record ${shown(name)} is in use by another qir\n`);
+            showState(`This game is being played in another tab or window: go on with it there (${shown(name)}).`);
+            focusGame();
             return;
         }
-        const text = localStorage.getItem(kRecordKey + name);
+        const text = QirKeep.text(name);
         if (text === null) {
             release();
             offerKeptGames();
             return;
         }
         leaveGame();
-        startGame(['--resume', name], name, release, {name, bytes: encoder.encode(text)});
+        const g = startGame(['--resume', name], name, release, {name, bytes: encoder.encode(text)});
+        const known = QirKeep.about(name);
+        g.day = known && known.day ? known.day : null;
+        sessionStorage.setItem(kPlayingKey, name);
     }
 
     // Shows a record as qir --replay does; nothing of it is kept.
@@ -420,9 +386,9 @@
         document.getElementById('state').textContent = text;
     }
 
-    function download(name, text) {
+    function download(name, content, type = 'text/plain') {
         const link = document.createElement('a');
-        link.href = URL.createObjectURL(new Blob([text], {type: 'text/plain'}));
+        link.href = URL.createObjectURL(new Blob([content], {type}));
         link.download = name;
         document.body.appendChild(link);
         link.click();
@@ -438,31 +404,236 @@
         return b;
     }
 
-    // Lists the games kept in this browser, the unfinished first, each to
-    // continue or replay, download or forget; returns how many are unfinished.
+    // After a control of the page, keys go to the game again.
+    function focusGame() {
+        term.focus();
+    }
+
+    function todayInUtc() {
+        return new Date(Date.now()).toISOString().slice(0, 10);
+    }
+
+    // A line of the offers' area, under the controls: text, and buttons that
+    // give the focus back to the game.
+    function offer(text, ...choices) {
+        const area = document.getElementById('offer');
+        area.replaceChildren();
+        if (text === null) {
+            area.hidden = true;
+            return;
+        }
+        const said = document.createElement('span');
+        said.textContent = text;
+        area.append(said, ...choices.map(([label, action]) => button(label, () => { action(); focusGame(); })));
+        area.hidden = false;
+    }
+
+    // The browser refused to keep the record (its storage is full, or it
+    // keeps nothing): said at once, with the game in play to download.
+    function storageRefused(g) {
+        if (g !== game) {
+            return;
+        }
+        if (!g.unkept) {
+            offer(null);
+            return;
+        }
+        offer('This browser\'s storage is full: the game goes on, but it is no longer kept here. ' +
+              'Download it now, or export all games and forget some to make room.',
+              ['Download this game', () => download(g.recordName, g.recordText)],
+              ['Export all games', exportAll],
+              ['Kept games', () => offerKeptGames(true)]);
+    }
+
+    let persistAsked = false;
+
+    // At the first game kept, the browser is asked to keep the site's
+    // storage for good (not cleared after weeks without a visit).
+    function firstKeptGame() {
+        if (!persistAsked) {
+            persistAsked = true;
+            QirKeep.persist().then(() => offerKeptGames(!document.getElementById('kept').hidden), () => {});
+        }
+    }
+
+    // A daily game that came to its end: a short result to copy, with its
+    // replay link.
+    function offerDailyResult(g) {
+        if (g.day === null || g.watch.seen.result === null) {
+            return;
+        }
+        const seen = g.watch.seen;
+        const result = `Qir daily game of ${g.day}: I ${seen.result === 'won' ? 'won' : 'lost'} in round ${seen.round}.\n` +
+                       QirShare.link(g.recordText);
+        offer(result.split('\n')[0], ['Copy the result and its link', () => copyText(result)]);
+        window.qirDailyResult = result;
+    }
+
+    function copyText(text) {
+        if (navigator.clipboard) {
+            navigator.clipboard.writeText(text).catch(() => {});
+        }
+    }
+
+    function share(name) {
+        const link = QirShare.link(QirKeep.text(name));
+        copyText(link);
+        offer(`The link to replay ${name} (${link.length} characters) was copied.`,
+              ['Copy it again', () => copyText(link)]);
+        window.qirSharedLink = link;
+    }
+
+    async function forgetOne(name) {
+        if (!await QirKeep.forget(name)) {
+            showState('This game is being played, here or in another tab: it cannot be forgotten while it is.');
+        }
+        offerKeptGames(true);
+    }
+
+    async function forgetAll() {
+        let inPlay = 0;
+        for (const {name} of QirKeep.games()) {
+            inPlay += await QirKeep.forget(name) ? 0 : 1;
+        }
+        showState(inPlay === 0 ? 'Every kept game was forgotten.'
+                  : `Every kept game was forgotten but ${inPlay} being played, here or in another tab.`);
+        offerKeptGames(true);
+    }
+
+    function exportAll() {
+        const games = QirKeep.games().map(({name}) => ({name, text: QirKeep.text(name)}));
+        download(`qir-games-${todayInUtc()}.zip`, QirShare.zipOf(games), 'application/zip');
+    }
+
+    // Takes records, or zips of them, into the list: each is checked by the
+    // game's own replay; a game kept already is not kept twice, and another
+    // game under a kept name gets a name of its own.
+    async function importFiles(files) {
+        const said = [];
+        let taken = 0;
+        for (const file of files) {
+            const bytes = new Uint8Array(file.size > QirShare.kLargestRecord * 4 ? 4 : await file.arrayBuffer());
+            const entries = file.size > QirShare.kLargestRecord * 4
+                ? [{name: file.name, reason: 'it is larger than any zip of games'}] : QirShare.filesOf(file.name, bytes);
+            for (const entry of entries) {
+                const name = entry.name.split('/').pop() || 'game.qir';
+                if (entry.reason) {
+                    said.push(`${name}: ${entry.reason}`);
+                    continue;
+                }
+                const text = new TextDecoder().decode(entry.bytes);
+                const checked = await QirKeep.inspect('game.qir', entry.bytes);
+                if (!checked.ok) {
+                    said.push(`${name}: ${checked.reason.replace(/^game\.qir:? ?/, '')}`);
+                    continue;
+                }
+                const same = QirKeep.games().find(kept => QirKeep.text(kept.name) === text);
+                if (same) {
+                    continue;
+                }
+                const dot = name.lastIndexOf('.');
+                const keptName = QirKeep.isKept(name) ? QirKeep.freeName(dot > 0 ? name.slice(0, dot) : name,
+                                                                        dot > 0 ? name.slice(dot) : '') : name;
+                const about = {...QirKeep.settingsOf(text), round: checked.round, result: checked.result};
+                if (!QirKeep.keep(keptName, text, about, checked.result !== null)) {
+                    said.push(`${name}: this browser's storage is full`);
+                    continue;
+                }
+                ++taken;
+            }
+        }
+        showState(`${taken} ${taken === 1 ? 'game' : 'games'} brought in.` +
+                  (said.length ? ` Not taken: ${said.join('; ')}` : ''));
+        window.qirImported = {taken, refused: said};
+        offerKeptGames(true);
+    }
+
+    // Lists the games kept in this browser, the newest first, each to
+    // continue or replay, share, download or forget, and what the browser
+    // says of its storage; returns how many are unfinished. The list lies
+    // over the game, which keeps its size.
     function offerKeptGames(show = true) {
         const list = document.getElementById('kept-games');
         list.replaceChildren();
-        const kept = keptGames().sort((a, b) => a.finished - b.finished);
-        for (const {name, finished} of kept) {
-            const text = () => localStorage.getItem(kRecordKey + name);
+        const kept = QirKeep.games();
+        for (const kept1 of kept) {
+            const {name, finished} = kept1;
+            const playing = game !== null && !game.ended && game.recordName === name;
+            const unfinished = !finished && !(kept1.about && kept1.about.result);
             const item = document.createElement('li');
-            item.append(`${name} (${finished ? 'finished' : 'unfinished'}) `,
-                        finished ? button('Replay', () => replayText(name, text()))
-                                 : button('Continue', () => continueGame(name)),
-                        button('Download', () => download(name, text())),
-                        button('Forget', () => { forgetGame(name); offerKeptGames(); }));
+            const label = document.createElement('span');
+            label.textContent = `${QirKeep.describe(kept1)} (${name})`;
+            const act = (text, action) => button(text, () => { action(); focusGame(); });
+            item.append(label,
+                        unfinished ? act('Continue', () => continueGame(name))
+                                   : act('Replay', () => replayText(name, encoder.encode(QirKeep.text(name)))),
+                        act('Share', () => share(name)),
+                        act('Download', () => download(name, QirKeep.text(name))),
+                        act('Forget', () => forgetOne(name)));
+            item.lastChild.disabled = playing;
             list.append(item);
         }
-        document.getElementById('kept').hidden = !show || kept.length === 0;
-        return kept.filter(game => !game.finished).length;
+        QirKeep.storageState().then(state => {
+            document.getElementById('storage').textContent =
+                `${kept.length} ${kept.length === 1 ? 'game' : 'games'} kept, ${(state.used / 1024).toFixed(0)} KB used; ` +
+                (state.persisted === true ? 'the browser keeps them for good.'
+                 : 'the browser may clear them after a time without a visit: export them to keep them safe.');
+        });
+        document.getElementById('kept').hidden = !show;
+        return kept.filter(g => !g.finished && !(g.about && g.about.result)).length;
     }
 
-    document.getElementById('new-game').addEventListener('click', () => newGame(null));
+    // The newest unfinished game, offered before a new one starts.
+    function newestUnfinished() {
+        return QirKeep.games().find(g => !g.finished && !(g.about && g.about.result) &&
+                                         !(game !== null && game.recordName === g.name));
+    }
+
+    function askBeforeNewGame(start) {
+        const unfinished = newestUnfinished();
+        if (!unfinished) {
+            start();
+            return;
+        }
+        offer(`An unfinished game is kept: ${QirKeep.describe(unfinished)}.`,
+              ['Continue it', () => { offer(null); continueGame(unfinished.name); }],
+              ['Start a new game', () => { offer(null); start(); }]);
+    }
+
+    // A game carried by a link replays here, as qir --replay shows it; it is
+    // kept only if the viewer asks.
+    function replayLink(fragment) {
+        let bytes;
+        try {
+            bytes = QirShare.recordOfLink(fragment);
+        } catch (error) {
+            term.reset();
+            sayFailure(`qir: cannot replay the game of this link: ${error.message}`);
+            return;
+        }
+        replayText('shared-game.qir', bytes);
+        offer('This game came with a link: it is not kept here unless you keep it.',
+              ['Keep this game', () => importFiles([new File([bytes], 'shared-game.qir')])]);
+    }
+
+    document.getElementById('new-game').addEventListener('click', () => askBeforeNewGame(() => newGame(null)));
+    document.getElementById('daily').addEventListener('click', () => newGame(null, ''));
+    document.getElementById('show-kept').addEventListener('click', () => {
+        offerKeptGames(document.getElementById('kept').hidden);
+        focusGame();
+    });
+    document.getElementById('forget-all').addEventListener('click', () => { forgetAll(); focusGame(); });
+    document.getElementById('export-all').addEventListener('click', () => { exportAll(); focusGame(); });
+    document.getElementById('import').addEventListener('change', event => {
+        importFiles(Array.from(event.target.files));
+        event.target.value = '';
+        focusGame();
+    });
     document.getElementById('download').addEventListener('click', () => {
         if (game !== null && game.recordName !== null && game.recordText !== '') {
             download(game.recordName, game.recordText);
         }
+        focusGame();
     });
     document.getElementById('replay-file').addEventListener('change', event => {
         if (event.target.files.length > 0) {
@@ -472,12 +643,43 @@
     });
     document.getElementById('screen-reader').addEventListener('change', event => {
         term.options.screenReaderMode = event.target.checked;
+        focusGame();
     });
 
-    // ?seed=N plays a new game with those dice at once; otherwise a kept
-    // unfinished game is offered first, and without one a new game starts.
-    const seed = new URLSearchParams(location.search).get('seed');
-    if (seed !== null) {
+    // The installed page works offline: its files are kept by a service
+    // worker where the browser allows one (https, localhost), which says
+    // when it brought them up to date for the next start.
+    if ('serviceWorker' in navigator && location.protocol !== 'file:') {
+        navigator.serviceWorker.addEventListener('message', event => {
+            if (event.data === 'qir:updated') {
+                showState('A new version of the page was fetched: it is used from the next start.');
+            }
+        });
+        navigator.serviceWorker.register('sw.js').catch(() => {});
+    }
+
+    // A link with a game replays it; ?daily plays the day's game; ?seed=N a
+    // new game with those dice; a reload in the middle of a game offers to
+    // continue it; otherwise the newest unfinished game is offered, and
+    // without one a new game starts.
+    const query = new URLSearchParams(location.search);
+    const seed = query.get('seed');
+    const day = query.get('daily');
+    const playing = sessionStorage.getItem(kPlayingKey);
+    const shared = location.hash.startsWith('#replay=') ? location.hash.slice('#replay='.length) : null;
+    if (shared !== null) {
+        replayLink(shared);
+    } else if (playing !== null && QirKeep.isKept(playing) && !QirKeep.finished(playing)) {
+        offer(`You were playing a game when the page was left: ${QirKeep.describe({about: QirKeep.about(playing)})}.`,
+              ['Continue it', () => { offer(null); continueGame(playing); }],
+              ['Start a new game', () => {
+                  offer(null);
+                  sessionStorage.removeItem(kPlayingKey);
+                  day !== null ? newGame(null, day) : newGame(seed);
+              }]);
+    } else if (day !== null) {
+        newGame(null, day);
+    } else if (seed !== null) {
         newGame(seed);
     } else if (offerKeptGames() === 0) {
         newGame(null);
