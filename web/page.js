@@ -713,6 +713,7 @@
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),
         ended: () => game !== null && game.ended,
+        replayKept: name => replayText(name, encoder.encode(QirKeep.text(name))),
         status: () => (game ? game.status : null),
         waiting: () => game !== null && game.wake !== null,
         shownAt: () => shownAt,

@@ -21,6 +21,7 @@ Run by scripts/web-check with Debian's python3 (which has selenium):
     /usr/bin/python3 tests/web/check.py SITE QIR WORK
 """
 
+import base64
 import fcntl
 import functools
 import gzip
@@ -37,6 +38,8 @@ import tempfile
 import termios
 import threading
 import time
+import zipfile
+import zlib
 from pathlib import Path
 
 from selenium import webdriver
@@ -54,6 +57,7 @@ def without_colour(data):
     return SGR.sub(b"", data)
 LOAD_LIMIT_MS = 2000  # the first question on the screen
 SIZE_LIMIT = 500 * 1024  # the WebAssembly and JavaScript, gzipped
+PAGE_LIMIT = 300 * 1024  # every file of the page, each gzipped, together
 GAME_TIMEOUT = 120  # seconds for one game in the page
 LARGEST_RECORD = 16 << 20
 TAB_MEMORY_LIMIT = 300 << 20  # the page's renderer, replaying the largest record
@@ -160,7 +164,7 @@ class Linux:
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
 
-    def on_terminal(self, name, args, record, stdin=b""):
+    def on_terminal(self, name, args, record, stdin=b"", kept="game.qir"):
         """What the game writes to a terminal tall enough for the full board
         (answers typed on no terminal, what a replay or a resumed game shows of
         its record's answers included), with the terminal's line ends turned
@@ -168,7 +172,8 @@ class Linux:
         folder = self.work / "linux" / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
-        (folder / "game.qir").write_bytes(record)
+        if record:
+            (folder / "game.qir").write_bytes(record)
         master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 200, 0, 0))
         run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=subprocess.PIPE, stdout=slave,
@@ -187,7 +192,7 @@ class Linux:
             shown += data
         os.close(master)
         run.wait(timeout=120)
-        return shown.replace(b"\r\n", b"\n"), (folder / "game.qir").read_bytes()
+        return shown.replace(b"\r\n", b"\n"), (folder / kept).read_bytes()
 
     def replay_on_terminal(self, name, record):
         """What qir --replay writes to a terminal; it plays on by itself."""
@@ -324,18 +329,19 @@ def continue_after_reload(page, linux, failures, downloads):
         page.first_question()
         page.type(first, end=False)
         page.until("qir.waiting()")
-        page.open()  # the page opened again, without a seed: it offers the game
-        continues = page.driver.find_elements(By.XPATH, "//li[contains(., '-seed-31')]/button[text()='Continue']")
+        page.open("?seed=31")  # reloaded in the middle of the game: it offers to go on with it
+        page.until("document.getElementById('offer').textContent.includes('You were playing')", 10)
         first_tab = page.driver.current_window_handle
+        page.driver.find_element(By.XPATH, "//div[@id='offer']/button[text()='Continue it']").click()
+        page.until("qir.waiting()")
         page.driver.switch_to.new_window("tab")
         page.open()
-        page.driver.switch_to.window(first_tab)
-        continues[0].click()
-        page.until("qir.waiting()")
-        second_tab = [h for h in page.driver.window_handles if h != first_tab][0]
-        page.driver.switch_to.window(second_tab)
         page.driver.find_element(By.XPATH, "//li[contains(., '-seed-31')]/button[text()='Continue']").click()
-        in_use = page.until("qir.screen().find(line => line.includes('is in use by another qir'))", 10)
+        in_use = page.until("document.getElementById('state').textContent.includes('another tab') && "
+                            "document.getElementById('state').textContent", 10)
+        page.driver.find_element(By.XPATH, "//li[contains(., '-seed-31')]/button[text()='Forget']").click()
+        not_forgotten = page.until("document.getElementById('state').textContent.includes('cannot be forgotten')", 10)
+        still_kept = page.js("return Object.keys(localStorage).some(k => k.includes('-seed-31'))")
         page.driver.close()
         page.driver.switch_to.window(first_tab)
 
@@ -345,7 +351,8 @@ def continue_after_reload(page, linux, failures, downloads):
         ok = [failures.check(name, "output after the reload", want_out, out),
               failures.check(name, "record", want_record, record),
               failures.check(name, "the record kept in the browser", [want_record], stored),
-              failures.check(name, "second tab", True, in_use.startswith("qir: the record qir-"))]
+              failures.check(name, "second tab", True, in_use.startswith("This game is being played in another tab")),
+              failures.check(name, "the second tab cannot forget it", [True, True], [not_forgotten, still_kept])]
 
         page.driver.find_element(By.ID, "download").click()
         downloaded = wait_for_download(downloads)
@@ -359,10 +366,10 @@ def continue_after_reload(page, linux, failures, downloads):
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
 
-def wait_for_download(folder, timeout=20):
+def wait_for_download(folder, suffix=".qir", timeout=20):
     deadline = time.time() + timeout
     while time.time() < deadline:
-        done = [p for p in Path(folder).iterdir() if p.suffix == ".qir"]
+        done = [p for p in Path(folder).iterdir() if p.suffix == suffix]
         if done:
             return done[0]
         time.sleep(0.1)
@@ -536,19 +543,28 @@ def keys_through_the_terminal(page, failures):
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
 
-def storage_refused(page, failures):
-    """A record the browser will not keep ends the game as a record that cannot
-    be written does on a terminal, rather than playing on unrecorded."""
+def storage_refused(page, failures, downloads):
+    """A record the browser will not keep, its storage full: the page says so
+    and offers the game in play as a download at once, the game goes on, and
+    no game kept before is lost."""
     name = "storage-refused"
     try:
+        page.js("localStorage.setItem('qir:record:kept-before.qir', 'Qir record 1\\ngame 1.1.0\\n')")
         page.open("?seed=9")
         page.first_question()
-        page.js("Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };")
-        page.type(b"n\n", end=False)
-        page.until("qir.ended()", 10)
-        said = page.until("/qir: cannot write the record qir-[^ ]*: No space left on device/.test(qir.screen().join(''))", 10)
+        # The storage full to its quota: a first write of more than the quota leaves nothing room.
+        page.js("for (let n = 8 << 20, i = 0; n > 8;) {"
+                " try { localStorage.setItem('qir:filler' + i++, 'x'.repeat(n)); } catch (e) { n >>= 1; } }")
+        page.type(b"n\n1\n", end=False)
+        said = page.until("document.getElementById('offer').textContent.includes('storage is full')", 10)
+        page.driver.find_element(By.XPATH, "//div[@id='offer']/button[text()='Download this game']").click()
+        downloaded = wait_for_download(downloads)
+        whole = downloaded.read_bytes().startswith(b"Qir record 1\n") and b"answer 1" in downloaded.read_bytes()
+        downloaded.unlink()
+        kept = page.js("return localStorage.getItem('qir:record:kept-before.qir') !== null && !qir.ended()")
         page.forget_games()
-        failures.case(name, failures.check(name, "message", True, said))
+        failures.case(name, failures.check(name, "message, the download, the game going on and the game kept before",
+                                           [True, True, True], [said, whole, kept]))
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
@@ -627,9 +643,316 @@ def only_local_requests(page):
                    ".filter(n => !n.startsWith(location.origin) && !n.startsWith('data:') && !n.startsWith('blob:'))")
 
 
-def serve(folder):
+KEPT_GAMES = 15
+MUTATED_LINKS = 50
+
+
+def settings_of(record):
+    """The first game's order, Power and opponent, from its answers as the game reads them."""
+    wanted, taken = ["yn", "12", "23456789", "dq"], []
+    for line in record.decode("latin-1").split("\n"):
+        if len(taken) < 4 and line.startswith("answer ") and len(line) > 7 and line[7] in wanted[len(taken)]:
+            taken.append(line[7])
+    return taken[1:]
+
+
+def described(record, replayed):
+    """What the list of kept games must say of a record, from qir --replay's output."""
+    order, power, opponent = settings_of(record)
+    last = replayed.split(b"Welcome to QIR!")[-1]
+    rounds = re.findall(rb"Starting round (\d+)", last)
+    won = re.search(rb"You win!  You beat the \w+ in (\d+) round", last)
+    lost = re.search(rb"You lose!  \w+ won in (\d+) round", last)
+    round_ = int((won or lost).group(1)) if won or lost else int(rounds[-1]) if rounds else 0
+    parts = ["against " + ("Dravik" if opponent == "d" else "Quelby"), "Power " + power,
+             "you first" if order == "1" else "you second"]
+    if round_:
+        parts.append(f"round {round_}")
+    parts.append("you won" if won else "you lost" if lost else "unfinished")
+    return ", ".join(parts)
+
+
+def kept_list(page):
+    return page.js("return [...document.querySelectorAll('#kept-games li span')].map(e => e.textContent)")
+
+
+def choose_files(page, element_id, paths):
+    page.driver.find_element(By.ID, element_id).send_keys("\n".join(str(p) for p in paths))
+
+
+def kept_games(page, linux, failures, downloads, work, site_url):
+    """Fifteen finished games brought in by one zip (with a bad record and an
+    entry larger than any record, both refused by name) are all listed and
+    described; their export unzips to the same records, which qir --replay
+    shows as the page replays them; the export brought into a fresh profile
+    gives the same list; one game and then all are forgotten. Returns the records."""
+    name = "kept-games"
+    records = {}
+    try:
+        for n in range(1, KEPT_GAMES + 1):
+            _, record = linux.play(f"kept-{n}", ["--seed", str(100 + n), "--record", "game.qir"],
+                                   random_answers(20240611 + n))
+            records[f"game-{n:02d}.qir"] = record
+        want = sorted(f"{described(r, linux.play('kept-replay', ['--replay', 'game.qir'], b'', record=r)[0])} ({n})"
+                      for n, r in records.items())
+        archive = Path(work) / "games.zip"
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as out:
+            for file_name, record in records.items():
+                out.writestr(file_name, record)
+            out.writestr("bad.qir", b"Qir record 1\ngame 1.1.0\nanswer <img src=x onerror=alert(1)>\n")
+            out.writestr("huge.qir", b"\0" * (17 << 20))
+        page.open("?seed=1")
+        page.first_question()
+        page.forget_games()
+        page.js("window.qirImported = null")
+        choose_files(page, "import", [archive])
+        imported = page.until("window.qirImported", 60)
+        listed = sorted(kept_list(page))
+        refused = sorted(r.split(":")[0] for r in imported["refused"])
+        ok = [failures.check(name, "the list of kept games", want, listed),
+              failures.check(name, "the refused files", ["bad.qir", "huge.qir"], refused)]
+
+        page.driver.find_element(By.ID, "export-all").click()
+        exported = wait_for_download(downloads, ".zip")
+        with zipfile.ZipFile(exported) as unzipped:
+            held = {n: unzipped.read(n) for n in unzipped.namelist()}
+        unzip_ok = subprocess.run(["unzip", "-tq", str(exported)], capture_output=True, check=False).returncode == 0
+        ok += [failures.check(name, "the exported records", records, held),
+               failures.check(name, "unzip reads the export", True, unzip_ok)]
+        for file_name in list(records)[:2]:
+            page.js("qir.replayKept(arguments[0])", file_name)
+            out, _, _ = watch_replay(page)
+            want_out = linux.replay_on_terminal(name + "-replay", records[file_name])
+            ok.append(failures.check(name, f"the page's replay of {file_name}", without_colour(want_out),
+                                     without_colour(out)))
+
+        fresh = Page(site_url, downloads)
+        try:
+            fresh.open("?seed=1")
+            fresh.first_question()
+            fresh.js("window.qirImported = null")
+            choose_files(fresh, "import", [exported])
+            fresh.until("window.qirImported", 60)
+            ok.append(failures.check(name, "the list brought into a fresh profile", want, sorted(kept_list(fresh))))
+        finally:
+            fresh.driver.quit()
+        exported.unlink()
+
+        page.driver.find_element(By.XPATH, "//li[contains(., '(game-01.qir)')]/button[text()='Forget']").click()
+        page.until("document.querySelectorAll('#kept-games li').length === arguments[0]", 10, KEPT_GAMES - 1)
+        page.driver.find_element(By.ID, "forget-all").click()
+        page.until("document.querySelectorAll('#kept-games li').length === 0", 10)
+        failures.case(name, *ok)
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    return records
+
+
+def reload_unseeded(page, failures):
+    """A game without a seed, left by a reload in its middle, is offered again."""
+    name = "reload-unseeded"
+    try:
+        page.forget_games()
+        page.open()
+        page.first_question()
+        page.type(b"n\n1\n", end=False)
+        page.until("qir.waiting()")
+        page.open()
+        offered = page.until("document.getElementById('offer').textContent.includes('You were playing')", 10)
+        page.driver.find_element(By.XPATH, "//div[@id='offer']/button[text()='Continue it']").click()
+        page.until("qir.waiting() && qir.screen().some(line => line.includes('Enter a number between 2 and 9'))", 10)
+        page.forget_games()
+        failures.case(name, failures.check(name, "the game offered after the reload", True, bool(offered)))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+def mutated(link, rng):
+    """Fifty links that are no game's: cut, flipped, of another format, a bomb, markup."""
+    base, fragment = link.split("#replay=")
+    links = []
+    for n in range(20):
+        links.append(base + "#replay=" + fragment[:rng.randrange(1, len(fragment))])
+    alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"
+    for n in range(20):
+        at = rng.randrange(len(fragment))
+        links.append(base + "#replay=" + fragment[:at] + rng.choice(alphabet.replace(fragment[at], "")) + fragment[at + 1:])
+    packed = lambda data: base64.urlsafe_b64encode(raw_deflate(data)).decode().rstrip("=")
+    markup = b"<img src=x onerror=window.qirPwned=1><script>window.qirPwned=1</script>"
+    for data in [b"Qir record 2\ngame 1.1.0\n", b"PK\x03\x04 not a record", b"\0" * (20 << 20),
+                 b"Qir record 1\ngame " + markup + b"\nseed 5\n",
+                 b"Qir record 1\ngame 1.1.0\nseed " + markup + b"\n",
+                 b"Qir record 1\ngame 1.1.0\nanswer " + markup + b"\n",
+                 b"Qir record 1\ngame 1.1.0\n" + markup + b"\n"]:
+        links.append(base + "#replay=" + packed(data))
+    links += [base + "#replay=" + "%3Cimg%20src=x%20onerror=window.qirPwned=1%3E", base + "#replay=<b>x</b>",
+              base + "#replay="]
+    return links[:MUTATED_LINKS]
+
+
+def raw_deflate(data):
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    return packer.compress(data) + packer.flush()
+
+
+def replay_links(page, linux, failures, site_url, downloads, records):
+    """Every record of the tests' data, as a link, is at most 2,000 characters
+    with the served address; a link opened in a fresh profile replays its game
+    as qir --replay shows it; fifty mutated links are refused or replayed as
+    text, with nothing injected into the document. Returns the lengths."""
+    name = "replay-links"
+    lengths = []
+    try:
+        page.open("?seed=1")
+        page.first_question()
+        for record in records:
+            lengths.append(page.js("return QirShare.link(arguments[0]).length", record.decode("latin-1")))
+        ok = [failures.check(name, f"the longest link ({max(lengths)} characters) within 2,000", True,
+                             max(lengths) <= 2000)]
+        fresh = Page(site_url, downloads)
+        try:
+            for record in records[:2]:
+                link = page.js("return QirShare.link(arguments[0])", record.decode("latin-1"))
+                fresh.open(url=link)
+                out, _, _ = watch_replay(fresh)
+                want = linux.replay_on_terminal(name, record)
+                kept = fresh.js("return Object.keys(localStorage).filter(k => k.startsWith('qir:record:')).length")
+                ok += [failures.check(name, "the link's replay", without_colour(want), without_colour(out)),
+                       failures.check(name, "nothing kept of a link unasked", 0, kept)]
+            rng = random.Random(25)
+            injected = []
+            for number, bad in enumerate(mutated(page.js("return QirShare.link(arguments[0])",
+                                                         records[0].decode("latin-1")), rng)):
+                fresh.open("?seed=1")  # a fragment alone does not load a page again
+                fresh.open(url=bad)
+                fresh.until("window.qir && (qir.ended() || qir.waiting() || document.getElementById('state').textContent)", 20)
+                fresh.js("setInterval(() => { if (qir.waiting()) qir.type('\\n'); }, 5)")
+                time.sleep(0.1)
+                if fresh.js("return window.qirPwned !== undefined || document.querySelector('#terminal img, #state *, "
+                            "#offer img, #offer script, #kept img') !== null") or not nothing_raw(fresh):
+                    injected.append(number)
+            ok.append(failures.check(name, "mutated links that injected anything", [], injected))
+        finally:
+            fresh.driver.quit()
+        failures.case(name, *ok)
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    return lengths
+
+
+DAILY_CLOCK = "Date.now = () => 1798070400000 + 3600000;"  # 24 December 2026, 01:00 UTC
+
+
+def daily_game(site_url, downloads, linux, failures):
+    """?daily on a faked 24 December 2026 plays qir --daily=2026-12-24 with the
+    same answers, output and record; another day rolls other dice."""
+    name = "daily"
+    page = Page(site_url, downloads)
+    try:
+        page.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                    {"source": "(() => { const now = Date.now; " + DAILY_CLOCK + " })();"})
+        stdin = b"n\n" + b"\n".join(random_answers(20240612).split(b"\n")[4:400]) + b"\n"
+        folder = linux.work / "linux" / name
+        want_out, want_record = linux.on_terminal(name, ["--daily=2026-12-24", "--record", "daily.qir"], b"", stdin,
+                                                  kept="daily.qir")
+        out, record, _ = page.play("?daily", stdin)
+        page.forget_games()
+        _, other = linux.play(name + "-other", ["--daily=2026-12-25", "--record", "game.qir"], stdin)
+        dice = lambda text: re.findall(rb"^dice .*$", text, re.M)
+        failures.case(name, failures.check(name, "output", without_colour(want_out), without_colour(out)),
+                      failures.check(name, "record", want_record, record),
+                      failures.check(name, "another day's dice differ", True, dice(other) != dice(record)))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    finally:
+        page.driver.quit()
+
+
+def storage_persisted(site_url, downloads, failures):
+    """The page asks for lasting storage at the first kept game and says
+    whether the browser granted it: refused as headless Chromium does, then
+    granted through the DevTools protocol."""
+    name = "persistent-storage"
+    page = Page(site_url, downloads)
+    try:
+        said = []
+        for granted in (False, True):
+            if granted:
+                page.driver.execute_cdp_cmd("Browser.setPermission", {"permission": {"name": "durable-storage"},
+                                                                      "setting": "granted"})
+            page.open("?seed=3")
+            page.first_question()
+            page.type(b"n\n", end=False)
+            page.until("qir.waiting()")
+            page.js("document.getElementById('show-kept').click()")
+            said.append(page.until("document.getElementById('storage').textContent.includes(arguments[0]) && "
+                                   "document.getElementById('storage').textContent", 10,
+                                   "for good" if granted else "may clear"))
+        failures.case(name, failures.check(name, "what the page says of its storage", 2, len(said)))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    finally:
+        page.driver.quit()
+
+
+def installed_offline(site, downloads, failures):
+    """The manifest and its icons; the service worker installed; with the
+    server stopped a second start still shows the first question, within 1 s;
+    a changed file is picked up on the next start. Returns the offline start in ms."""
+    name = "offline"
+    server = serve(site)
+    port = server.server_address[1]
+    url = f"http://127.0.0.1:{port}/index.html"
+    page = Page(url, downloads)
+    started = None
+    try:
+        page.open()
+        page.first_question()
+        manifest = page.js("return fetch('manifest.webmanifest').then(r => r.json())")
+        icons = page.js("return Promise.all(arguments[0].map(icon => new Promise(done => {"
+                        " const image = new Image(); image.onload = () => done([icon.sizes, image.naturalWidth + 'x' +"
+                        " image.naturalHeight]); image.onerror = () => done([icon.sizes, 'none']); image.src = icon.src; })))",
+                        manifest.get("icons", []))
+        fields = [manifest.get(k) is not None for k in ("name", "short_name", "start_url", "theme_color",
+                                                         "background_color")] + [manifest.get("display") == "standalone"]
+        page.js("return navigator.serviceWorker.ready.then(() => true)")
+        server.shutdown()
+        server.server_close()
+        started = time.time()
+        page.open()
+        page.first_question()
+        offline_ms = page.loads[-1]
+        # The server again, with a changed file: the next start fetches it, the one after shows it.
+        server = serve(site, port)
+        changed = Path(site) / "page.css"
+        before = changed.read_bytes()
+        changed.write_bytes(before + b"\n/* changed */\n")
+        try:
+            page.open()
+            told = page.until("document.getElementById('state').textContent.includes('new version')", 20)
+            page.open()
+            seen = page.js("return fetch('page.css').then(r => r.text()).then(t => t.includes('changed'))")
+        finally:
+            changed.write_bytes(before)
+        failures.case(name, failures.check(name, "the manifest's fields", [True] * 6, fields),
+                      failures.check(name, "the icons", [["192x192", "192x192"], ["512x512", "512x512"]], icons),
+                      failures.check(name, f"the offline start ({offline_ms:.0f} ms) within 1 s", True,
+                                     offline_ms < 1000),
+                      failures.check(name, "the changed file, said and picked up", [True, True], [bool(told), seen]))
+        return offline_ms
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+        return None
+    finally:
+        page.driver.quit()
+        server.shutdown()
+        server.server_close()
+
+
+
+def serve(folder, port=0):
     handler = functools.partial(QuietHandler, directory=str(folder))
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -640,8 +963,14 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 def sizes(site):
-    files = ["qir.js", "page.js", "xterm/xterm.js", "xterm/addon-fit.js"]
+    files = ["qir.js", "page.js", "keep.js", "share.js", "sw.js", "xterm/xterm.js", "xterm/addon-fit.js",
+             "fflate/fflate.js"]
     return {f: len(gzip.compress((Path(site) / f).read_bytes(), 9)) for f in files}
+
+
+def page_size(site):
+    """Every file the page serves, each gzipped, together."""
+    return sum(len(gzip.compress(p.read_bytes(), 9)) for p in Path(site).rglob("*") if p.is_file())
 
 
 def main():
@@ -668,10 +997,20 @@ def main():
         continue_after_reload(page, linux, failures, downloads)
         replay_in_page(page, linux, failures)
         keys_through_the_terminal(page, failures)
-        storage_refused(page, failures)
+        storage_refused(page, failures, downloads)
         escaped_names(page, failures)
         short_window(page, failures)
         hostile = hostile_files(page.site, downloads, work, failures)
+        added = time.time()
+        reload_unseeded(page, failures)
+        kept_records = kept_games(page, linux, failures, downloads, work, page.site)
+        data_records = [r for c in cases[:games] for r in [linux.play("link-" + c[0], ["--seed", str(c[1]), "--record",
+                        "game.qir"], c[2])[1]]] + [p.read_bytes() for p in sorted((DATA / "records").glob("*.qir"))]
+        link_lengths = replay_links(page, linux, failures, page.site, downloads, data_records)
+        daily_game(page.site, downloads, linux, failures)
+        storage_persisted(page.site, downloads, failures)
+        offline_ms = installed_offline(site, downloads, failures)
+        added = time.time() - added
         from_disk = Page((site / "index.html").as_uri(), downloads)
         try:
             compare_games(from_disk, linux, failures, [("from-disk-" + cases[0][0], *cases[0][1:])])
@@ -691,7 +1030,8 @@ def main():
     total = sum(size.values())
     loads = page.loads
     print("sizes, gzipped: " + ", ".join(f"{f} {n / 1024:.1f} KB" for f, n in size.items()) +
-          f"; together {total / 1024:.1f} KB (limit {SIZE_LIMIT // 1024} KB)")
+          f"; together {total / 1024:.1f} KB (limit {SIZE_LIMIT // 1024} KB); every file of the page "
+          f"{page_size(site) / 1024:.1f} KB (limit {PAGE_LIMIT // 1024} KB)")
     print(f"first question on the screen: {loads[0]:.0f} ms at the first opening, median {statistics.median(loads):.0f} ms, "
           f"slowest {max(loads):.0f} ms over {len(loads)} openings; {disk_load:.0f} ms from the disk (file://)")
     print(f"screenshot of a Power 9 board: {shot}")
@@ -701,12 +1041,18 @@ def main():
               f"({hostile['resident'] / (1 << 20):.0f} MB resident with the browser's shared code)")
     if "refusal" in hostile:
         print(f"a 1.5 GB file refused in {hostile['refusal']:.2f} s")
+    if link_lengths:
+        print(f"replay links of the {len(link_lengths)} records of the tests' data: longest {max(link_lengths)}, "
+              f"median {statistics.median(link_lengths):.0f} characters with the served address")
+    if offline_ms is not None:
+        print(f"the installed page started offline in {offline_ms:.0f} ms")
+    print(f"kept, shared, daily and offline checks: {added:.0f} s")
     print(f"web-check: {failures.matched} of {failures.matched + len(failures.failed)} matched "
           f"({games} seeded games compared) in {time.time() - started:.0f} s")
     slow = statistics.median(loads) > LOAD_LIMIT_MS
     if slow:
         print(f"web-check: the first question took longer than {LOAD_LIMIT_MS} ms")
-    return 1 if failures.failed or strays or total >= SIZE_LIMIT or slow else 0
+    return 1 if failures.failed or strays or total >= SIZE_LIMIT or page_size(site) > PAGE_LIMIT or slow else 0
 
 
 if __name__ == "__main__":
