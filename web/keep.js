@@ -158,10 +158,10 @@ const QirKeep = (() => {
             for (const m of plain.matchAll(/Starting round (\d+)/g)) {
                 seen.round = Number(m[1]);
             }
-            if ((found = /You win! {2}You beat the \w+ in (\d+) round/.exec(plain)) !== null) {
+            if ((found = /You win!\s+You beat the \w+ in (\d+) round/.exec(plain)) !== null) {
                 seen.result = 'won';
                 seen.round = Number(found[1]);
-            } else if ((found = /You lose! {2}\w+ won in (\d+) round/.exec(plain)) !== null) {
+            } else if ((found = /You lose!\s+\w+ won in (\d+) round/.exec(plain)) !== null) {
                 seen.result = 'lost';
                 seen.round = Number(found[1]);
             }

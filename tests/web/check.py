@@ -878,8 +878,7 @@ def storage_persisted(site_url, downloads, failures):
         said = []
         for granted in (False, True):
             if granted:
-                page.driver.execute_cdp_cmd("Browser.setPermission", {"permission": {"name": "durable-storage"},
-                                                                      "setting": "granted"})
+                page.driver.execute_cdp_cmd("Browser.grantPermissions", {"permissions": ["durableStorage"]})
             page.open("?seed=3")
             page.first_question()
             page.type(b"n\n", end=False)
