@@ -382,8 +382,11 @@
 
     // ---- The page around the terminal.
 
+    // Whatever the header and the offers' line say, the terminal is fitted
+    // to what they leave it at once, before the game draws another screen.
     function showState(text) {
         document.getElementById('state').textContent = text;
+        fit.fit();
     }
 
     function download(name, content, type = 'text/plain') {
@@ -420,12 +423,14 @@
         area.replaceChildren();
         if (text === null) {
             area.hidden = true;
+            fit.fit();
             return;
         }
         const said = document.createElement('span');
         said.textContent = text;
         area.append(said, ...choices.map(([label, action]) => button(label, () => { action(); focusGame(); })));
         area.hidden = false;
+        fit.fit();
     }
 
     // The browser refused to keep the record (its storage is full, or it
@@ -715,6 +720,7 @@
         ended: () => game !== null && game.ended,
         replayKept: name => replayText(name, encoder.encode(QirKeep.text(name))),
         status: () => (game ? game.status : null),
+        size: () => [term.rows, term.cols],
         waiting: () => game !== null && game.wake !== null,
         shownAt: () => shownAt,
         // Whether every cell of the terminal has the terminal's own colours.

@@ -164,18 +164,18 @@ class Linux:
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
 
-    def on_terminal(self, name, args, record, stdin=b"", kept="game.qir"):
+    def on_terminal(self, name, args, record, stdin=b"", kept="game.qir", size=(100, 200)):
         """What the game writes to a terminal tall enough for the full board
         (answers typed on no terminal, what a replay or a resumed game shows of
         its record's answers included), with the terminal's line ends turned
-        back, and the record it leaves."""
+        back, and the record it leaves; `size` is the terminal's rows and columns."""
         folder = self.work / "linux" / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
         if record:
             (folder / "game.qir").write_bytes(record)
         master, slave = os.openpty()
-        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 200, 0, 0))
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", *size, 0, 0))
         run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=subprocess.PIPE, stdout=slave,
                                stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
         os.close(slave)
@@ -194,9 +194,9 @@ class Linux:
         run.wait(timeout=120)
         return shown.replace(b"\r\n", b"\n"), (folder / kept).read_bytes()
 
-    def replay_on_terminal(self, name, record):
+    def replay_on_terminal(self, name, record, size=(100, 200)):
         """What qir --replay writes to a terminal; it plays on by itself."""
-        return self.on_terminal(name, ["--replay", "game.qir", "--delay", "0"], record)[0]
+        return self.on_terminal(name, ["--replay", "game.qir", "--delay", "0"], record, size=size)[0]
 
 
 class Page:
@@ -719,11 +719,10 @@ def kept_games(page, linux, failures, downloads, work, site_url):
         unzip_ok = subprocess.run(["unzip", "-tq", str(exported)], capture_output=True, check=False).returncode == 0
         ok += [failures.check(name, "the exported records", records, held),
                failures.check(name, "unzip reads the export", True, unzip_ok)]
-        page.js("document.getElementById('state').textContent = ''")  # the header back to one line: the rows as before
-        for file_name in list(records)[:2]:
-            page.js("qir.replayKept(arguments[0])", file_name)
+        for file_name in records:
+            size = page.js("qir.replayKept(arguments[0]); return qir.size()", file_name)
             out, _, _ = watch_replay(page)
-            want_out = linux.replay_on_terminal(name + "-replay", records[file_name])
+            want_out = linux.replay_on_terminal(name + "-replay", records[file_name], size)
             ok.append(failures.check(name, f"the page's replay of {file_name}", without_colour(want_out),
                                      without_colour(out)))
 
