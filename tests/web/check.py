@@ -164,11 +164,14 @@ class Linux:
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
 
-    def on_terminal(self, name, args, record, stdin=b"", kept="game.qir", size=(100, 200)):
+    def on_terminal(self, name, args, record, stdin=b"", kept="game.qir", size=(100, 200), keyboard=False):
         """What the game writes to a terminal tall enough for the full board
         (answers typed on no terminal, what a replay or a resumed game shows of
         its record's answers included), with the terminal's line ends turned
-        back, and the record it leaves; `size` is the terminal's rows and columns."""
+        back, and the record it leaves; `size` is the terminal's rows and
+        columns. With `keyboard` the answers are typed on that terminal, which
+        does not echo them: as the page's check types them, so that a screen
+        drawn again shows them as the game echoes them."""
         folder = self.work / "linux" / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
@@ -176,10 +179,18 @@ class Linux:
             (folder / "game.qir").write_bytes(record)
         master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", *size, 0, 0))
-        run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=subprocess.PIPE, stdout=slave,
-                               stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
+        if keyboard:
+            mode = termios.tcgetattr(slave)
+            mode[3] &= ~termios.ECHO
+            termios.tcsetattr(slave, termios.TCSANOW, mode)
+        run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=slave if keyboard else subprocess.PIPE,
+                               stdout=slave, stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
         os.close(slave)
-        writer = threading.Thread(target=lambda: (run.stdin.write(stdin), run.stdin.close()), daemon=True)
+        if keyboard:  # the end of input as a terminal gives it: Ctrl-D at the start of a line
+            typing = lambda: write_all(master, stdin + b"\x04")
+        else:
+            typing = lambda: (run.stdin.write(stdin), run.stdin.close())
+        writer = threading.Thread(target=typing, daemon=True)
         writer.start()
         shown = b""
         while True:
@@ -197,6 +208,11 @@ class Linux:
     def replay_on_terminal(self, name, record, size=(100, 200)):
         """What qir --replay writes to a terminal; it plays on by itself."""
         return self.on_terminal(name, ["--replay", "game.qir", "--delay", "0"], record, size=size)[0]
+
+
+def write_all(fd, data):
+    while data:
+        data = data[os.write(fd, data):]
 
 
 class Page:
@@ -321,9 +337,6 @@ def continue_after_reload(page, linux, failures, downloads):
         lines = stdin.split(b"\n")
         first, rest = b"\n".join(lines[:700]) + b"\n", b"\n".join(lines[700:])
         _, cut_record = linux.play(name + "-first", ["--seed", "31", "--record", "game.qir"], first)
-        # The page is a terminal: a resumed game shows the answers recorded where they were typed.
-        want_out, want_record = linux.on_terminal(name, ["--resume", "game.qir"], cut_record, rest)
-        want_out = without_colour(want_out)
 
         page.open("?seed=31")
         page.first_question()
@@ -334,6 +347,10 @@ def continue_after_reload(page, linux, failures, downloads):
         first_tab = page.driver.current_window_handle
         page.driver.find_element(By.XPATH, "//div[@id='offer']/button[text()='Continue it']").click()
         page.until("qir.waiting()")
+        # The page is a terminal: a resumed game shows the answers recorded where they were typed.
+        want_out, want_record = linux.on_terminal(name, ["--resume", "game.qir"], cut_record, rest,
+                                                  size=page.js("return qir.size()"), keyboard=True)
+        want_out = without_colour(want_out)
         page.driver.switch_to.new_window("tab")
         page.open()
         page.driver.find_element(By.XPATH, "//li[contains(., '-seed-31')]/button[text()='Continue']").click()
@@ -816,8 +833,9 @@ def replay_links(page, linux, failures, site_url, downloads, records):
             for record in records[:2]:
                 link = page.js("return QirShare.link(arguments[0])", record.decode("latin-1"))
                 fresh.open(url=link)
+                size = fresh.js("return qir.size()")
                 out, _, _ = watch_replay(fresh)
-                want = linux.replay_on_terminal(name, record)
+                want = linux.replay_on_terminal(name, record, size)
                 kept = fresh.js("return Object.keys(localStorage).filter(k => k.startsWith('qir:record:')).length")
                 ok += [failures.check(name, "the link's replay", without_colour(want), without_colour(out)),
                        failures.check(name, "nothing kept of a link unasked", 0, kept)]
