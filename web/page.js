@@ -692,6 +692,14 @@
         showState('Continue a kept game, or start a new one.');
     }
 
+    // A link opened in a page already open changes only its fragment, which
+    // loads nothing again: its game replays all the same.
+    window.addEventListener('hashchange', () => {
+        if (location.hash.startsWith('#replay=')) {
+            replayLink(location.hash.slice('#replay='.length));
+        }
+    });
+
     // A string whose characters stand for bytes, as the check holds a
     // session's answers (some are no UTF-8); a character above 255 gives
     // its UTF-8 bytes.

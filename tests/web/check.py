@@ -434,12 +434,14 @@ def watch_replay(page, timeout=GAME_TIMEOUT, sample=None):
 CONTROLS = r"[\x00-\x08\x0b-\x1f\x7f-\x9f]"
 
 
-def nothing_raw(page):
+def nothing_raw(page, game_colours=False):
     """Whether the page's terminal and document hold no control character
-    from outside, nothing painted in a colour, and the page's own title."""
+    from outside, nothing painted in a colour (but the game's own, when a
+    record was taken and replayed), and the page's own title."""
     return page.js("const controls = new RegExp(arguments[0]);"
                    "return document.title === 'Qir' && !controls.test(document.body.textContent) &&"
-                   " !qir.screen().some(line => controls.test(line)) && qir.plain();", CONTROLS)
+                   " !qir.screen().some(line => controls.test(line)) && (arguments[1] || qir.plain());",
+                   CONTROLS, game_colours)
 
 
 def escaped_names(page, failures):
@@ -832,6 +834,7 @@ def replay_links(page, linux, failures, site_url, downloads, records):
         try:
             for record in records[:2]:
                 link = page.js("return QirShare.link(arguments[0])", record.decode("latin-1"))
+                fresh.open(url="about:blank")  # the link loads the page, as when it is followed from a message
                 fresh.open(url=link)
                 size = fresh.js("return qir.size()")
                 out, _, _ = watch_replay(fresh)
@@ -849,7 +852,7 @@ def replay_links(page, linux, failures, site_url, downloads, records):
                 fresh.js("setInterval(() => { if (qir.waiting()) qir.type('\\n'); }, 5)")
                 time.sleep(0.1)
                 if fresh.js("return window.qirPwned !== undefined || document.querySelector('#terminal img, #state *, "
-                            "#offer img, #offer script, #kept img') !== null") or not nothing_raw(fresh):
+                            "#offer img, #offer script, #kept img') !== null") or not nothing_raw(fresh, True):
                     injected.append(number)
             ok.append(failures.check(name, "mutated links that injected anything", [], injected))
         finally:
@@ -907,6 +910,7 @@ def storage_persisted(site_url, downloads, failures):
             said.append(page.until("document.getElementById('storage').textContent.includes(arguments[0]) && "
                                    "document.getElementById('storage').textContent", 10,
                                    "for good" if granted else "may clear"))
+            page.forget_games()
         failures.case(name, failures.check(name, "what the page says of its storage", 2, len(said)))
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
