@@ -927,7 +927,6 @@ def installed_offline(site, downloads, failures):
     port = server.server_address[1]
     url = f"http://127.0.0.1:{port}/index.html"
     page = Page(url, downloads)
-    started = None
     try:
         page.open()
         page.first_question()
@@ -941,7 +940,7 @@ def installed_offline(site, downloads, failures):
         page.js("return navigator.serviceWorker.ready.then(() => true)")
         server.shutdown()
         server.server_close()
-        started = time.time()
+        page.forget_games()  # no game to offer again: the start goes to the first question
         page.open()
         page.first_question()
         offline_ms = page.loads[-1]
@@ -951,8 +950,10 @@ def installed_offline(site, downloads, failures):
         before = changed.read_bytes()
         changed.write_bytes(before + b"\n/* changed */\n")
         try:
+            page.forget_games()
             page.open()
             told = page.until("document.getElementById('state').textContent.includes('new version')", 20)
+            page.forget_games()
             page.open()
             seen = page.js("return fetch('page.css').then(r => r.text()).then(t => t.includes('changed'))")
         finally:
