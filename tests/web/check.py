@@ -857,6 +857,7 @@ def replay_links(page, linux, failures, site_url, downloads, records):
             ok.append(failures.check(name, "mutated links that injected anything", [], injected))
         finally:
             fresh.driver.quit()
+        page.forget_games()
         failures.case(name, *ok)
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
