@@ -376,6 +376,7 @@
             game.release();
         }
         game = null;
+        sessionStorage.removeItem(kPlayingKey);  // a reload no longer finds this tab in the middle of it
         document.getElementById('download').disabled = true;
         offerKeptGames(false);
     }

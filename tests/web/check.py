@@ -403,13 +403,16 @@ def replay_in_page(page, linux, failures):
         name = "replay-opened-file" + ("" if file_name == "game.qir" else "-named-" + file_name)
         try:
             _, record = linux.play(name + "-played", ["--seed", "33", "--record", "game.qir"], stdin)
-            want_out = linux.replay_on_terminal(name, record)
-            path = linux.work / "linux" / name / file_name
+            path = linux.work / name
+            path.mkdir(exist_ok=True)
+            path = path / file_name
             path.write_bytes(record)
             page.open("?seed=1")
             page.first_question()
             page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
+            size = page.js("return qir.size()")
             out, _, _ = watch_replay(page)
+            want_out = linux.replay_on_terminal(name, record, size)
             page.forget_games()
             failures.case(name, failures.check(name, "replayed output", without_colour(want_out), without_colour(out)))
         except Exception as error:  # pylint: disable=broad-except
@@ -1015,7 +1018,8 @@ def main():
                 cases.append((f"session-{path.stem}-{seed}", seed, answers(path)))
         for path in sorted((DATA / "bench").glob("*.in")):
             cases.append((f"bench-{path.stem}", session_seed(path, 1000), answers(path)))
-        games = len(cases) + RANDOM_STREAMS
+        recorded = len(cases)  # the games of the tests' data; random streams follow
+        games = recorded + RANDOM_STREAMS
         cases += [(f"random-{n:02d}", 100 + n, random_answers(20240611 + n)) for n in range(1, RANDOM_STREAMS + 1)]
         compare_games(page, linux, failures, cases, coloured={cases[0][0]})
         strays = only_local_requests(page)
@@ -1029,7 +1033,7 @@ def main():
         added = time.time()
         reload_unseeded(page, failures)
         kept_records = kept_games(page, linux, failures, downloads, work, page.site)
-        data_records = [r for c in cases[:games] for r in [linux.play("link-" + c[0], ["--seed", str(c[1]), "--record",
+        data_records = [r for c in cases[:recorded] for r in [linux.play("link-" + c[0], ["--seed", str(c[1]), "--record",
                         "game.qir"], c[2])[1]]] + [p.read_bytes() for p in sorted((DATA / "records").glob("*.qir"))]
         link_lengths = replay_links(page, linux, failures, page.site, downloads, data_records)
         daily_game(page.site, downloads, linux, failures)
