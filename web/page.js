@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Qir's web page: the game (qir.js, the same sources as on a terminal, built
-// to WebAssembly) runs beside a terminal emulator (xterm.js). This file is
-// the page's half of src/os/osWeb.cpp and what a terminal and its shell give a
-// player elsewhere: the line editing and echo of typed answers, the clear
-// screen, a record of every game kept in the browser's storage, one tab at a
-// time per game, and the choice of what to play.
+// to WebAssembly) runs in one of two views: the drawn view (web/board.js and
+// web/speech.js), where the page draws the board and the answers from what the
+// game's page seat hands it and the game writes as to a pipe, or the classic
+// view, a terminal emulator (xterm.js). This file is the page's half of
+// src/os/osWeb.cpp and what a terminal and its shell give a player elsewhere:
+// the line editing and echo of typed answers, the clear screen, a record of
+// every game kept in the browser's storage, one tab at a time per game, and
+// the choice of what to play and in which view.
 'use strict';
 
 (() => {
@@ -16,6 +19,8 @@
     const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
     const kLargestRecord = 16 << 20;      // src/record.cpp's bound: a file is read no further than one byte past it
     const kRecordFolder = '/records';     // the game's folder in its file system, which holds records only
+    const kViewKey = 'qir:view';          // 'classic' when the player chose the terminal
+    const kExplainKey = 'qir:explain';    // 'off' when the player turned the account off
     // The terminal parses what it is given a little at a time: the game waits
     // while more than the high-water mark of its output is still unparsed,
     // until less than the low-water mark is, so nothing is ever discarded.
@@ -40,6 +45,19 @@
     term.open(document.getElementById('terminal'));
     fit.fit();
     new ResizeObserver(() => fit.fit()).observe(document.getElementById('terminal'));
+
+    // The drawn view, and what a screen reader hears of it.
+    const gameArea = document.getElementById('game');
+    const drawn = createDrawnView(document.getElementById('drawn'), line => {
+        if (game !== null && game.view === 'drawn') {
+            giveInput(game, encoder.encode(line), false);
+        }
+    });
+    const explainSwitch = document.getElementById('explain');
+    const speech = createSpeech(gameArea, document.getElementById('said'), drawn, () => explainSwitch.checked);
+    const classicSwitch = document.getElementById('classic');
+    classicSwitch.checked = localStorage.getItem(kViewKey) === 'classic';
+    explainSwitch.checked = localStorage.getItem(kExplainKey) !== 'off';
 
     const encoder = new TextEncoder();
     let shownAt = null;  // when the game's first output reached the screen, in ms since the page was opened
@@ -70,8 +88,33 @@
     // Something that went wrong before or around a game, said on the page's
     // terminal as the game says its own failures, and beside it.
     function sayFailure(text) {
-        term.write(shown(text) + '\n');
+        writeShown(shown(text) + '\n');
         showState(shown(text.replace(/^qir: /, '')));
+    }
+
+    // Text of the page's own (already shown safely) where the game is seen.
+    function writeShown(text) {
+        if (game !== null && game.view === 'drawn') {
+            drawn.output(text);
+            drawn.waiting();
+        } else {
+            term.write(text);
+        }
+    }
+
+    // The view a game is played in: a replay is shown on the terminal, a
+    // screen at a time, as qir --replay shows it; any other game in the view
+    // the player chose.
+    function showView(g) {
+        const classic = g.view === 'classic';
+        document.getElementById('drawn').hidden = classic;
+        document.getElementById('terminal').hidden = !classic;
+        document.getElementById('screen-reader-switch').hidden = !classic;
+        gameArea.setAttribute('aria-label', classic ? 'Qir, the classic view: type each answer and press Enter'
+            : 'Qir: each key is an answer; Alt with a digit or a letter reads the board');
+        if (classic) {
+            fit.fit();
+        }
     }
 
     // ---- The game's process: its standard input, output and record.
@@ -95,9 +138,18 @@
             line: '',              // the line being edited, not yet sent
             ended: false,
             status: null,
+            args,
+            view: args.includes('--replay') ? 'classic' : classicSwitch.checked ? 'classic' : 'drawn',
+            decoder: new TextDecoder(),
         };
         game = g;
         term.reset();
+        drawn.reset();
+        speech.clear();
+        showView(g);
+        if (g.view === 'classic' && !args.includes('--replay')) {
+            args = ['--color=always', ...args];
+        }
         showState('');
         document.getElementById('download').disabled = recordName === null;
         const calls = pageCalls(g);
@@ -107,7 +159,9 @@
             // After what the game wrote before it, as on a terminal.
             printErr: text => {
                 handOutput(g);
-                term.write(shown(text) + '\n');
+                if (g === game) {
+                    writeShown(shown(text) + '\n');
+                }
             },
             onExit: status => gameEnded(g, status),
             onAbort: () => gameEnded(g, kCrashed),
@@ -131,7 +185,7 @@
             gameEnded(g, kCrashed);
             sayFailure(`qir: cannot start the game: ${error.message || error}`);
         });
-        term.focus();
+        focusGame();
         return g;
     }
 
@@ -144,6 +198,10 @@
         g.gathered = [];
         g.gatheredBytes = 0;
         if (g !== game || piece.length === 0) {
+            return;
+        }
+        if (g.view === 'drawn') {
+            drawn.output(g.decoder.decode(piece, {stream: true}));
             return;
         }
         g.unparsed += piece.length;
@@ -174,7 +232,7 @@
                 } else if (g.gatheredBytes === bytes.length) {
                     queueMicrotask(() => handOutput(g));
                 }
-                if (shownAt === null) {
+                if (shownAt === null && g.view === 'classic') {
                     shownAt = performance.now();
                 }
                 return g.unparsed + g.gatheredBytes > kHighWater ? kTerminalBehind : kMoreShown;
@@ -195,7 +253,22 @@
                 return g.inputEnded ? kEndOfInput : kNothingTyped;
             },
             keysTyped() {
+                if (g.view === 'drawn' && g === game) {
+                    handOutput(g);
+                    speech.news(drawn.waiting());
+                    if (shownAt === null && drawn.question() !== null) {
+                        shownAt = performance.now();
+                    }
+                }
                 return new Promise(resolve => { g.wake = resolve; });
+            },
+            // What the game's page seat hands over: a question with the
+            // board, a refusal or an event, each with its account.
+            hear(text) {
+                if (g.view === 'drawn' && g === game) {
+                    handOutput(g);
+                    drawn.heard(JSON.parse(text));
+                }
             },
             keepRecord() {
                 g.recordText = g.module.FS.readFile(g.recordName, {encoding: 'utf8'});
@@ -206,12 +279,13 @@
                     return 0;
                 }
             },
-            // The page's terminal is the game's screen and its keyboard.
+            // The page's terminal is the game's screen and its keyboard; in
+            // the drawn view the game writes as to a pipe.
             isTerminal() {
-                return 1;
+                return g.view === 'classic' ? 1 : 0;
             },
             screenSize() {
-                return {rows: term.rows, columns: term.cols};
+                return g.view === 'classic' ? {rows: term.rows, columns: term.cols} : null;
             },
         };
     }
@@ -238,6 +312,11 @@
     // stays unfinished, to be continued, as after a closed terminal.
     function gameEnded(g, status) {
         g.ended = true;
+        if (g === game && g.view === 'drawn') {
+            handOutput(g);
+            drawn.output(g.decoder.decode());
+            speech.news(drawn.ended());
+        }
         g.status = status;
         if (g.release) {
             g.release();
@@ -360,21 +439,25 @@
         startGame(args.concat(['--record', name]), name, release, null);
     }
 
-    async function continueGame(name) {
+    // Resolves to false while another tab holds the game; `say` tells so.
+    async function continueGame(name, say = true) {
         const release = await lockRecord(name);
         if (release === null) {
-            // As a second qir --resume of the same file says on a terminal.
-            term.write(`qir: the record ${shown(name)} is in use by another qir\n`);
-            return;
+            if (say) {
+                // As a second qir --resume of the same file says on a terminal.
+                writeShown(`qir: the record ${shown(name)} is in use by another qir\n`);
+            }
+            return false;
         }
         const text = localStorage.getItem(kRecordKey + name);
         if (text === null) {
             release();
             offerKeptGames();
-            return;
+            return true;
         }
         leaveGame();
         startGame(['--resume', name], name, release, {name, bytes: encoder.encode(text)});
+        return true;
     }
 
     // Shows a record as qir --replay does; nothing of it is kept.
@@ -471,6 +554,58 @@
     document.getElementById('screen-reader').addEventListener('change', event => {
         term.options.screenReaderMode = event.target.checked;
     });
+    document.getElementById('menu').addEventListener('click', event => {
+        const controls = document.getElementById('controls');
+        controls.hidden = !controls.hidden;
+        event.currentTarget.setAttribute('aria-expanded', String(!controls.hidden));
+    });
+    explainSwitch.addEventListener('change', () => {
+        localStorage.setItem(kExplainKey, explainSwitch.checked ? 'on' : 'off');
+        document.getElementById('log').classList.toggle('no-account', !explainSwitch.checked);
+    });
+    document.getElementById('log').classList.toggle('no-account', !explainSwitch.checked);
+    classicSwitch.addEventListener('change', () => {
+        localStorage.setItem(kViewKey, classicSwitch.checked ? 'classic' : 'drawn');
+        switchView();
+    });
+
+    // A game in play goes on in the other view from its record, as a resumed
+    // game: the record stays one game's. A replay, or a game with nothing
+    // kept yet, starts again in the new view, the same seed (if any) with it.
+    async function switchView() {
+        const g = game;
+        if (g === null || g.ended || g.args.includes('--replay')) {
+            return;
+        }
+        if (g.recordName === null || localStorage.getItem(kRecordKey + g.recordName) === null) {
+            leaveGame();
+            const seed = g.args.indexOf('--seed');
+            newGame(seed >= 0 ? g.args[seed + 1] : null);
+            return;
+        }
+        leaveGame();
+        // The lock this tab gave back is free once the browser has seen it go.
+        for (let tries = 0; tries < 40 && !(await continueGame(g.recordName, false)); ++tries) {
+            await new Promise(resolve => setTimeout(resolve, 25));
+        }
+    }
+
+    // After any control of the page, keys go to the game again, so that a key
+    // meant as an answer never works a control (nor a control's key the game).
+    function focusGame() {
+        if (game !== null && game.view === 'classic') {
+            term.focus();
+        } else {
+            gameArea.focus({preventScroll: true});
+        }
+    }
+    document.addEventListener('click', event => {
+        if (event.target instanceof Element && event.target.closest('button, label, summary') &&
+            !event.target.closest('#help')) {
+            setTimeout(focusGame);
+        }
+    });
+    document.addEventListener('change', () => setTimeout(focusGame));
 
     // ?seed=N plays a new game with those dice at once; otherwise a kept
     // unfinished game is offered first, and without one a new game starts.
@@ -505,6 +640,7 @@
     window.qir = {
         type: text => game && giveInput(game, byteString(text), false),
         keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
+        view: () => (game ? game.view : null),
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),
@@ -526,7 +662,11 @@
             }
             return true;
         },
+        // The terminal's rows, or in the drawn view the log's lines.
         screen: () => {
+            if (game !== null && game.view === 'drawn') {
+                return drawn.lines();
+            }
             const buffer = term.buffer.active;
             return Array.from({length: term.rows}, (_, y) => buffer.getLine(buffer.viewportY + y).translateToString(true));
         },
