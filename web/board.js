@@ -60,7 +60,8 @@ function createDrawnView(root, send) {
     const log = root.querySelector('#log');
     const questionLine = root.querySelector('#question');
     const answers = root.querySelector('#answers');
-    let lastBoard = null;      // the board of the last question
+    let lastBoard = null;      // the board as the game last printed it
+    let latestBoard = null;    // the board the game prints next
     let question = null;       // the question the game waits on
     let boardShown = false;    // the game printed a board: the tables stand for it
     let pending = [];          // entries of the log since the game last waited
@@ -104,6 +105,7 @@ function createDrawnView(root, send) {
             line = '';
         }
         boardShown = true;
+        lastBoard = latestBoard;
         inBoard = 1;
         addEntry('', 'new-board');
     }
@@ -128,14 +130,15 @@ function createDrawnView(root, send) {
     }
 
     function heard(message) {
-        if (line !== '' && !message.event) {
+        if (line !== '' && message.account !== '') {
             gameLine(line);  // what came before the account, whole
             line = '';
         }
         accountLines(message.account);
-        if (message.question) {
+        if (message.shown) {
+            latestBoard = message.board;
+        } else if (message.question) {
             question = {...message.question, kind: kQuestionKinds[message.question.kind]};
-            lastBoard = message.board;
         } else if (message.event) {
             const [kind] = message.event;
             if (kind === kGameStartEvent) {
@@ -172,14 +175,29 @@ function createDrawnView(root, send) {
         }
     }
 
-    function countsRow(table, label, counts, full) {
+    // A row of counts by Power; a Reserve is never above the game's maximum
+    // Power, while a reinforced unit may be.
+    function countsRow(table, label, counts, powers, full = powers) {
         const row = table.insertRow();
         const th = element('th', label);
         th.scope = 'row';
         row.append(th);
-        for (let power = 1; power <= full; ++power) {
-            row.append(element('td', String(counts[power - 1]), counts[power - 1] === 0 ? 'none' : ''));
+        for (let power = 1; power <= powers; ++power) {
+            const count = power <= full ? String(counts[power - 1]) : '';
+            row.append(element('td', count, counts[power - 1] === 0 ? 'none' : ''));
         }
+    }
+
+    // The Powers the side tables count: up to the game's maximum, or to the
+    // highest unit on the field where a reinforcement took it higher.
+    function powersShown(board) {
+        let highest = board.full;
+        for (const side of board.sides) {
+            for (let power = highest + 1; power <= side.def.length; ++power) {
+                highest = side.def[power - 1] + side.att[power - 1] > 0 ? power : highest;
+            }
+        }
+        return highest;
     }
 
     // One side's units by Power: the player's rows closest to the field's
@@ -188,9 +206,10 @@ function createDrawnView(root, send) {
         const you = side === board.human;
         const name = sideName(board, side);
         const table = element('table', null, `side ${you ? 'yours' : 'theirs'} ${top ? 'top' : 'bottom'}`);
+        const powers = powersShown(board);
         const caption = element('caption', you ? 'Your units by Power' : `${name}'s units by Power`, 'unseen');
         table.append(caption);
-        powerHeads(table.createTHead().insertRow(), board.full, you ? 'YOU' : name.toUpperCase());
+        powerHeads(table.createTHead().insertRow(), powers, you ? 'YOU' : name.toUpperCase());
         const body = table.createTBody();
         const units = board.sides[side];
         const rows = [
@@ -199,15 +218,15 @@ function createDrawnView(root, send) {
                 const th = element('th', 'Bases');
                 th.scope = 'row';
                 const td = element('td', String(units.bases), 'bases');
-                td.colSpan = board.full;
+                td.colSpan = powers;
                 row.append(th, td);
             },
-            () => countsRow(body, 'Def Units', units.def, board.full),
-            () => countsRow(body, 'Att Units', units.att, board.full),
+            () => countsRow(body, 'Def Units', units.def, powers),
+            () => countsRow(body, 'Att Units', units.att, powers),
         ];
         (top ? rows : rows.reverse()).forEach(add => add());
         if (you) {
-            countsRow(body, 'Reserves', units.res, board.full);
+            countsRow(body, 'Reserves', units.res, powers, board.full);
         }
         return table;
     }
@@ -351,6 +370,7 @@ function createDrawnView(root, send) {
         answers.replaceChildren();
         questionLine.textContent = '';
         lastBoard = null;
+        latestBoard = null;
         question = null;
         boardShown = false;
         pending = [];
@@ -370,8 +390,8 @@ function createDrawnView(root, send) {
         }
         const s = b.sides[side];
         const name = side === b.human ? 'Your' : `${b.opponent}'s`;
-        return `${name} rows: ${s.bases} ${s.bases === 1 ? 'Base' : 'Bases'}; Def Units: ${unitsSaid(s.def, b.full)}; ` +
-               `Att Units: ${unitsSaid(s.att, b.full)}.`;
+        return `${name} rows: ${s.bases} ${s.bases === 1 ? 'Base' : 'Bases'}; Def Units: ${unitsSaid(s.def, 9)}; ` +
+               `Att Units: ${unitsSaid(s.att, 9)}.`;
     }
 
     function pairedSaid(attacking) {

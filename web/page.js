@@ -147,9 +147,6 @@
         drawn.reset();
         speech.clear();
         showView(g);
-        if (g.view === 'classic' && !args.includes('--replay')) {
-            args = ['--color=always', ...args];
-        }
         showState('');
         document.getElementById('download').disabled = recordName === null;
         const calls = pageCalls(g);
@@ -641,6 +638,7 @@
         type: text => game && giveInput(game, byteString(text), false),
         keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
         view: () => (game ? game.view : null),
+        question: () => (game !== null && game.view === 'drawn' ? drawn.question() : null),
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),

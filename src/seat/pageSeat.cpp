@@ -2,10 +2,11 @@
 // The web page's seat, and the web game's main: the page draws the board,
 // offers the answers as buttons and reads out what happened from what this
 // seat hands it, while the game's output stays exactly the Linux game's.
-// Each question (with the board as it stands), refusal and event leaves as
-// one small JSON text through one call into the page (web/page.js hands it
-// to web/board.js), with the --explain account of it, which never enters the
-// game's output.
+// Each question, refusal, event and board printed leaves as one small JSON
+// text through one call into the page (web/page.js hands it to
+// web/board.js), with the --explain account of it, which never enters the
+// game's output. The board's values go with each board the game prints, so
+// the page draws exactly the board the game shows.
 #include <emscripten.h>
 
 #include <initializer_list>
@@ -122,7 +123,6 @@ void HearQuestion(const Question& asked)
     gMessage += ",\"accepts\":";
     AddText(asked.accepts);
     gMessage += '}';
-    AddBoard();
     Send();
 }
 
@@ -148,13 +148,21 @@ void HearEvent(const Event& happened)
     PageHear(gMessage.data(), static_cast<int>(gMessage.size()));
 }
 
+// A board is printed next: the page draws this one, ahead of its text.
+void HearBoard()
+{
+    gMessage.assign("{\"shown\":true");
+    AddBoard();
+    Send();
+}
+
 }  // namespace
 
 Listener PageSeat()
 {
     gExplain = ExplainSeat(Told);
     gAccount.clear();
-    return Listener{HearQuestion, HearRefusal, HearEvent};
+    return Listener{HearQuestion, HearRefusal, HearEvent, HearBoard};
 }
 
 // The game in the page: qir, with the page's seat listening.

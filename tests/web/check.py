@@ -196,7 +196,7 @@ class Page:
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         if keep_output:
             self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                                        {"source": "window.qirKeepOutput = true;"})
+                                        {"source": "window.qirKeepOutput = true;\n" + QUESTIONS_JS})
         self.driver.set_script_timeout(GAME_TIMEOUT)
         self.site = site_url
         self.loads = []  # ms from opening the page to the first question on the screen
@@ -530,6 +530,105 @@ def storage_refused(page, failures):
         failures.case(name, failures.check(name, "message", True, said))
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+
+
+# The drawn view's games: window sizes, and whether the answers are tapped
+# (with touch emulated, as a phone) or typed.
+DRAWN_SIZES = [((360, 640), "taps", 10), ((390, 844), "taps", 10), ((1366, 768), "keys", 3),
+               ((1920, 1080), "keys", 3), ((390, 400), "keys", 3)]
+DRAWN_ANSWERS = 400  # at most, a game
+QUESTIONS_JS = (Path(__file__).parent / "questions.js").read_text()
+KEY_CODES = {"\n": ("Enter", "Enter", 13, "\r")}
+
+
+def key_event(key):
+    """A key as the DevTools protocol types it: key, code, key code and text."""
+    if key in KEY_CODES:
+        return KEY_CODES[key]
+    if key.isdigit():
+        return key, "Digit" + key, ord(key), key
+    if key.isalpha():
+        return key, "Key" + key.upper(), ord(key.upper()), key
+    return key, "", ord(key), key
+
+
+def press(page, key, alt=False):
+    name, code, number, text = key_event(key)
+    event = {"key": name, "code": code, "windowsVirtualKeyCode": number, "modifiers": 1 if alt else 0}
+    page.driver.execute_cdp_cmd("Input.dispatchKeyEvent", {**event, "type": "keyDown", **({} if alt else {"text": text})})
+    page.driver.execute_cdp_cmd("Input.dispatchKeyEvent", {**event, "type": "keyUp"})
+
+
+def tap(page, x, y):
+    page.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
+    page.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+
+
+def emulate(page, size, touch):
+    """The page's viewport at this size, as a phone (with touch) or a desktop's window."""
+    width, height = size
+    page.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": touch})
+    page.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": touch, "maxTouchPoints": 5})
+
+
+def drawn_game(page, plan, taps):
+    """Plays one seeded game in the drawn view by taps or keys, the page
+    choosing each answer among those the question takes and checking what
+    it shows; returns the answers, the page's output and record, and what
+    the page found wrong."""
+    page.open(f"?seed={plan['seed']}")
+    page.first_question()
+    sent = []
+    while len(sent) < DRAWN_ANSWERS:
+        step = page.driver.execute_async_script("qirCheck.next(arguments[0], arguments[1])", plan)
+        if step.get("ended") or step.get("stuck"):
+            break
+        if taps:
+            tap(page, step["x"], step["y"])
+        else:
+            press(page, step["key"])
+        sent.append(b"\n" if step["key"] == "\n" else step["key"].encode() + b"\n")
+    if not page.js("return qir.ended()"):
+        page.until("qir.waiting()")
+        page.js("qir.endInput()")
+    out, record, _ = page.results()
+    found = page.js("return qirCheck.failures.slice()")
+    return b"".join(sent), out, record, found, page.js("return qirCheck.questions()")
+
+
+def drawn_games(page, linux, failures):
+    """Seeded games in the drawn view at every size of DRAWN_SIZES, both
+    opponents, both orders and every Power from 2 to 9: each game's output
+    and record must be qir --seed's with the same answers, and at every
+    question the page must show what the page's check asks (questions.js)."""
+    figures = {"games": 0, "answers": 0, "questions": 0}
+    number = 0
+    for size, how, games in DRAWN_SIZES:
+        emulate(page, size, how == "taps")
+        try:
+            for _ in range(games):
+                number += 1
+                plan = {"seed": 500 + number, "order": "12"[number % 2], "opponent": "dq"[(number // 2) % 2],
+                        "power": str(2 + number % 8), "instructions": "y" if number % 7 == 3 else "n",
+                        "said": True, "cells": True}
+                name = f"drawn-{how}-{size[0]}x{size[1]}-seed-{plan['seed']}"
+                try:
+                    stdin, out, record, found, questions = drawn_game(page, plan, how == "taps")
+                    want_out, want_record = linux.play(name, ["--seed", str(plan["seed"]), "--record", "game.qir"], stdin)
+                    page.forget_games()
+                    figures["games"] += 1
+                    figures["answers"] += stdin.count(b"\n")
+                    figures["questions"] += questions
+                    failures.case(name, failures.check(name, "output", want_out, out),
+                                  failures.check(name, "record", want_record, record),
+                                  failures.check(name, "what the page showed", [], found))
+                except Exception as error:  # pylint: disable=broad-except
+                    failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+        finally:
+            page.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+            page.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
+    return figures
 
 
 FRAME = re.compile(r"^ {10}\|-+(-YOU--|DRAVIK|QUELBY)-+\|$")
