@@ -144,17 +144,14 @@ static void AppendReservesLine(std::string& board, const PlayerInfo& human)
     }
 }
 
-// The board is composed whole and printed at once: it is most of what the
-// game prints, and one append costs far less than a formatted line each.
-// The compact board, for a short terminal, keeps every labelled line but has
-// one Unit ID line, between the two Attacking rows in place of the bar, and
-// no blank line: with the Reserves on one line it takes 14 rows.
-void DrawBoard(int mode)
+// The board from the row texts of the last draw and the Reserves as they
+// stand, composed whole: it is most of what the game prints, and one append
+// costs far less than a formatted line each. The compact board, for a short
+// terminal, keeps every labelled line but has one Unit ID line, between the
+// two Attacking rows in place of the bar, and no blank line: with the
+// Reserves on one line it takes 14 rows.
+static std::string_view Compose(bool compact)
 {
-    if (mode == kNewBoard || mode == kRedrawBoard) {
-        BuildTexts();
-    }
-    const bool compact = CompactBoard();
     const std::string_view unitIds = "Unit ID   |A B C D E F G H I J K L M N O P Q R S T U V W X Y Z|\n";
     const std::string_view bar = "          |---------------------------------------------------|\n";
     std::string& board = sBoard;
@@ -179,7 +176,54 @@ void DrawBoard(int mode)
     } else {
         AppendReserves(board, player[giPlayerNum]);
     }
-    ShowBoard(board);
+    return board;
+}
+
+void DrawBoard(int mode)
+{
+    if (mode == kNewBoard || mode == kRedrawBoard) {
+        BuildTexts();
+    }
+    ShowBoard(Compose(CompactBoard()));
+}
+
+std::string_view BoardForScreen(bool compact)
+{
+    return sBasesP1.empty() ? std::string_view() : Compose(compact);
+}
+
+// Line `line` of a board: Player 1's frame line and units from the top, the
+// middle (the full board's bar, or the compact board's Unit ID line),
+// Player 2's units and frame line, and around them the full board's two
+// Unit ID lines and the Reserves below.
+BoardLine BoardLineKind(bool compact, int line)
+{
+    constexpr int kField = static_cast<int>(std::size(kRows));
+    auto side = [](int playerIdx, bool frame) {
+        if (playerIdx == giPlayerNum) {
+            return frame ? BoardLine::kYourFrame : BoardLine::kYourUnits;
+        }
+        return frame ? BoardLine::kTheirFrame : BoardLine::kTheirUnits;
+    };
+    const int fieldTop = compact ? 1 : 2;  // the line of Player 1's Bases
+    const int row = line - fieldTop;
+    if (line == 0) {
+        return side(0, true);
+    }
+    if (row < 0) {
+        return BoardLine::kUnitIds;
+    }
+    if (row < kField) {
+        if (row == kField / 2) {
+            return compact ? BoardLine::kUnitIds : BoardLine::kBar;
+        }
+        return side(row < kField / 2 ? 0 : 1, false);
+    }
+    const int below = row - kField;  // on the full board a Unit ID line comes first
+    if (below == (compact ? 0 : 1)) {
+        return side(1, true);
+    }
+    return below == 0 ? BoardLine::kUnitIds : BoardLine::kReserves;
 }
 
 // The rows DrawBoard fills: the two frame lines and the rows of the field,

@@ -46,12 +46,19 @@ const char* const kUsageText =
     "      --no-clear   never clear the screen: an empty line separates one\n"
     "                   screen from the next, as on a dumb terminal\n"
     "      --explain    explain the computer's moves, each combat and each refusal\n"
+    "      --color[=WHEN]\n"
+    "                   colour your side, the opponent's and the question: WHEN\n"
+    "                   is auto (the default: on a terminal that shows colour,\n"
+    "                   unless NO_COLOR is set), always, or never\n"
+    "      --rules      show the rules and how play goes, through PAGER, and exit\n"
     "\n"
-    "A game recorded with --record survives a closed terminal: start\n"
-    "'qir --resume FILE' to see the board again and answer where you stopped.\n"
+    "A read takes at most two characters of a line: type yes and the s answers\n"
+    "the next question. A game is kept only with --record; started so, it\n"
+    "survives a closed terminal: 'qir --resume FILE' shows the board again and\n"
+    "asks where you stopped.\n"
     "\n"
-    "The rules are shown at the start of every game on request, and in the\n"
-    "manual: " QIR_MANUAL "\n";
+    "The rules are shown at the start of every game on request, by --rules,\n"
+    "and in the manual: " QIR_MANUAL "\n";
 
 // The long-only options stand for letters that are no short option, so a
 // short one typed by mistake is reported as unknown.
@@ -66,6 +73,8 @@ const option kLongOptions[] = {
     {"no-clear", no_argument, nullptr, 'n'},
     {"explain", no_argument, nullptr, 'e'},
     {"delay", required_argument, nullptr, 'd'},  // with --replay only
+    {"color", optional_argument, nullptr, 'C'},
+    {"rules", no_argument, nullptr, 'u'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -113,6 +122,27 @@ bool ReadDelay(const std::string& text, int& milliseconds)
     return milliseconds <= 60000;
 }
 
+// When --color colours, in GNU's words: a bare --color colours always.
+bool ReadColourWhen(const char* text, Colour& colour)
+{
+    const std::pair<const char*, Colour> kWords[] = {
+        {"always", Colour::kAlways}, {"yes", Colour::kAlways}, {"force", Colour::kAlways},
+        {"never", Colour::kNever},   {"no", Colour::kNever},   {"none", Colour::kNever},
+        {"auto", Colour::kAuto},     {"tty", Colour::kAuto},   {"if-tty", Colour::kAuto},
+    };
+    if (text == nullptr) {
+        colour = Colour::kAlways;
+        return true;
+    }
+    for (const auto& [word, when] : kWords) {
+        if (std::strcmp(text, word) == 0) {
+            colour = when;
+            return true;
+        }
+    }
+    return false;
+}
+
 // What getopt_long refused, in the words of a usage error.
 std::string Refused(int got, char* const argv[])
 {
@@ -125,7 +155,7 @@ std::string Refused(int got, char* const argv[])
     // argument, where glibc reports an unknown one. A long-only option's
     // letter typed on its own is an unknown short option.
     const bool takesNone =
-        std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cne", optopt));
+        std::strchr("hV", optopt) != nullptr || (arg.starts_with("--") && std::strchr("cneu", optopt) != nullptr);
     if (optopt != 0 && takesNone) {
         return "option '" + OptionName(optopt) + "' takes no argument";
     }
@@ -171,6 +201,12 @@ Options ReadOptions(int argc, char* argv[])
         case 'n': options.noClear = true; break;
         case 'e': options.explain = true; break;
         case 'p': options.replay = optarg; break;
+        case 'u': options.rules = true; break;
+        case 'C':
+            if (!ReadColourWhen(optarg, options.colour)) {
+                UsageError("invalid argument '" + Shown(optarg) + "' for '--color' (auto, always or never)");
+            }
+            break;
         default:
             options.delay = 0;
             if (!ReadDelay(optarg, *options.delay)) {

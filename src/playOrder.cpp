@@ -201,19 +201,41 @@ int PlayPhases(int round)
     return Winner();
 }
 
+// What the run says if it ends in the middle of this round: a game in play
+// that the player cut off is told how it goes on, and a replay watched to
+// the end of its record says where the recorded game stops.
+static void GameInPlay(int round)
+{
+    SetEndingWords(StoppedGameNote(),
+                   "The record stops in round " + std::to_string(round) + ", before the end of the game.");
+}
+
+// Once a game has a winner, nothing is cut off by an end there; a replay
+// that ends there says who won.
+static void GameOver(int result, int round)
+{
+    const std::string rounds = " in round " + std::to_string(round) + ".";
+    SetEndingWords("", result == giPlayerNum
+                           ? std::string("The recorded game ended: you beat ") + OpponentName() + rounds
+                           : std::string("The recorded game ended: ") + OpponentName() + " won" + rounds);
+}
+
 // One whole game, from the greeting to the result; the board's texts are freed after it.
 void PlayOneGame()
 {
     int result = kNoWinner;
     int round = 0;
     ForgetBoard();
+    SetEndingWords("", "The record stops before the first round of a game.");
     Welcome();
     InitStorage();
     DrawBoard(kNewBoard);
     while (result == kNoWinner) {
         ++round;
+        GameInPlay(round);
         result = PlayPhases(round);
     }
+    GameOver(result, round);
 
     if (result == giPlayerNum) {
         Print("You win!  You beat the %s in %d round%s\n", OpponentName(), round, round > 1 ? "s." : ".");

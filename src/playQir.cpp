@@ -19,12 +19,12 @@ int PlayQir(int argc, char* argv[], const Listener& seat)
 {
     GuardStandardStreams();
     const Options options = ReadOptions(argc, argv);
-    if (options.help || options.version) {
-        options.help ? PrintUsage() : PrintVersion();
+    if (options.help || options.version || options.rules) {
+        options.help ? PrintUsage() : options.version ? PrintVersion() : PrintRules();
         FlushOutput();
         return 0;
     }
-    SetScreenOptions(options.compact, options.noClear);
+    SetScreenOptions(options.compact, options.noClear, options.colour);
     // The answers come from one source for the whole run: the keyboard, or a
     // record kept, resumed or replayed, as the options ask.
     SetAnswerSource(StartRecord(options));
@@ -35,7 +35,7 @@ int PlayQir(int argc, char* argv[], const Listener& seat)
         PlayOneGame();
     } while (AskYesNo("Want to play again? y or n: "));
     if (!ResumedGameIsOver()) {
-        FlushOutput();
+        FinishOutput();
     }
     return 0;
 }

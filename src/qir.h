@@ -74,6 +74,7 @@ extern char gDiffLevel;                   // 'd' for Dravik; anything else is Qu
 struct Options {
     bool help = false;
     bool version = false;
+    bool rules = false;   // --rules: the rules and an account of play, and exit
     bool seeded = false;  // --seed: the dice follow this seed instead of the clock
     std::uint32_t seed = 0;
     // The files of --record, --resume and --replay, when given (an empty
@@ -81,10 +82,11 @@ struct Options {
     std::optional<std::string> record;
     std::optional<std::string> resume;
     std::optional<std::string> replay;
-    bool compact = false;      // --compact: the compact board on every screen
-    bool noClear = false;      // --no-clear: screens are separated by a line, never cleared
-    std::optional<int> delay;  // --delay: milliseconds between the screens of a replay
-    bool explain = false;      // --explain: the other side's moves, each combat and each refusal told in words
+    bool compact = false;           // --compact: the compact board on every screen
+    bool noClear = false;           // --no-clear: screens are separated by a line, never cleared
+    std::optional<int> delay;       // --delay: milliseconds between the screens of a replay
+    bool explain = false;           // --explain: the other side's moves, each combat and each refusal told in words
+    Colour colour = Colour::kAuto;  // --color
 };
 Options ReadOptions(int argc, char* argv[]);  // a usage error ends the program with status 2
 void PrintUsage();
@@ -106,6 +108,7 @@ void ResetQir();
 const char* OpponentName();
 void Welcome();
 void Instructions();
+void PrintRules();  // --rules
 void InitStorage();
 
 // insMovNode.cpp
@@ -166,6 +169,13 @@ void DrawBoard(int mode);
 void FreeBoardMem();
 int BoardRows(bool compact, int fullPower);  // the rows a board of this maximum Power takes
 Board ReadBoard();                           // the board as the records hold it now
+// The board as the last draw showed it, in the full or the compact layout,
+// for a screen whose size changed; empty once FreeBoardMem released it.
+std::string_view BoardForScreen(bool compact);
+// What a line of the board shows, from the player's side: the screen colours
+// the two sides and keeps the most needed lines in view.
+enum class BoardLine { kYourFrame, kYourUnits, kTheirFrame, kTheirUnits, kUnitIds, kBar, kReserves };
+BoardLine BoardLineKind(bool compact, int line);
 
 // playOrder.cpp
 void PlayOneGame();

@@ -14,12 +14,12 @@ namespace {
 
 class CompactTest : public GameTest {
 protected:
-    // A screen of `columns` by `rows`, compact or not, separated or cleared.
-    static void Screen(int columns, int rows, bool compact, bool noClear = false)
+    // A screen of `columns` by `rows`, compact or not, separated or cleared, coloured or not.
+    static void Screen(int columns, int rows, bool compact, bool noClear = false, Colour colour = Colour::kNever)
     {
         setenv("COLUMNS", std::to_string(columns).c_str(), 1);
         setenv("LINES", std::to_string(rows).c_str(), 1);
-        SetScreenOptions(compact, noClear);
+        SetScreenOptions(compact, noClear, colour);
     }
     void TearDown() override
     {
@@ -242,6 +242,105 @@ TEST_F(CompactTest, ScreensAreSeparatedByAnEmptyLine)
         });
         EXPECT_EQ(afterQuestion, "Press Return/Enter to continue: \n" + board);
         EXPECT_EQ(board.find('\033'), std::string::npos);
+    }
+}
+
+// What the game wrote, without its colour sequences.
+std::string WithoutColour(const std::string& text)
+{
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const size_t end = text.compare(i, 2, "\033[") == 0 ? text.find('m', i) : std::string::npos;
+        if (end != std::string::npos && text.find_first_not_of("0123456789;", i + 2) == end) {
+            i = end;
+        } else {
+            plain += text[i];
+        }
+    }
+    return plain;
+}
+
+// Colour adds its sequences and nothing else: the human's half bold blue,
+// the computer's plain yellow, the marker of an unopposed attacker bold red,
+// the question the player answers bold, whichever half is whose.
+TEST_F(CompactTest, ColourStylesEachSideAndTheQuestionAndAddsNothingElse)
+{
+    for (const bool compact : {false, true}) {
+        for (const int human : {0, 1}) {
+            for (const int power : {2, 9}) {
+                SCOPED_TRACE((compact ? "compact, human " : "full, human ") + std::to_string(human) + ", Power " +
+                             std::to_string(power));
+                auto draw = [&](Colour colour) {
+                    Screen(80, 24, compact, false, colour);
+                    NewGame(human, power, 'd');
+                    Commit(giAINum, {2});  // an attacker nobody opposes yet: an ! in the human's Defending row
+                    return RunWithInput("", [] {
+                        DrawBoard(kNewBoard);
+                        PrintText("A line of the game\nA question: ");
+                    });
+                };
+                const std::string plain = draw(Colour::kNever);
+                const std::string coloured = draw(Colour::kAlways);
+                EXPECT_EQ(WithoutColour(coloured), plain);
+                EXPECT_EQ(plain.find("\033[1"), std::string::npos);
+                const std::string yours = "\033[1;34m          |-----------------------YOU----";
+                const std::string theirs = "\033[33m          |----------------------DRAVIK---";
+                EXPECT_NE(coloured.find(yours), std::string::npos);
+                EXPECT_NE(coloured.find(theirs), std::string::npos);
+                EXPECT_EQ(coloured.find(yours) < coloured.find(theirs), human == 0);
+                EXPECT_NE(coloured.find("\033[1;34mDefending |\033[1;31m!\033[0m\033[1;34m|\033[0m\n"),
+                          std::string::npos);
+                EXPECT_NE(coloured.find("\033[33mAttacking |2|\033[0m\n"), std::string::npos);
+                EXPECT_TRUE(coloured.ends_with("A line of the game\n\033[1mA question: \033[0m")) << coloured;
+            }
+        }
+    }
+}
+
+// Below 80x24 the board's frame lines, its rows of units and the question's
+// last line come first, then what came since the last read, and only then
+// the Unit ID line and the Reserves; the Reserves break between two pairs.
+TEST_F(CompactTest, ASmallScreenKeepsTheUnitsAndTheQuestionFirst)
+{
+    const std::string reserves = "Reserves, 14 units: Power 1: 3, 2: 0, 3: 2, 4: 0, 5: 0, 6: 0, 7: 0,\n8: 0, 9: 9\n";
+    const std::string menu =
+        "What would you like to do?\n"
+        "Base Power-up (b): Sacrifice one Base to give a one time Power boost to a currently defending unit equal to "
+        "the number of Bases you control (pre-sacrifice)\n"
+        "Pass (p): End this step and move on without making any moves. After both players pass consecutively, combat "
+        "resolves\n";
+    const struct {
+        int columns;
+        int rows;
+        std::string text;
+        bool unitIdsShown;
+        bool reservesShown;
+    } cases[] = {
+        {70, 19, menu + "Enter one of the letters in parentheses from above: ", false, false},
+        {70, 20, menu + "Enter one of the letters in parentheses from above: ", true, false},
+        {70, 22, menu + "Enter one of the letters in parentheses from above: ", true, true},
+        {70, 20, "A line\nA question: ", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.columns) + "x" + std::to_string(c.rows));
+        Screen(c.columns, c.rows, true);
+        NewGame(0, 9, 'd');
+        SetCounts(Human().iRes, Human().iResNum, {3, 0, 2, 0, 0, 0, 0, 0, 9});
+        const std::string board = RunWithInput("", [] { DrawBoard(kNewBoard); });
+        EXPECT_TRUE(board.ends_with("----|\n" + reserves)) << board;
+        const std::string shown = RunWithInput("", [&] { PrintText(c.text); });
+        const size_t redraw = shown.rfind(kClear);
+        const std::string screen = redraw == std::string::npos ? board + shown : shown.substr(redraw);
+        EXPECT_LE(std::count(screen.begin(), screen.end(), '\n') + 1, c.rows) << screen;
+        for (const char* label : {"Bases      1 \n", "Def Units  \n", "Attacking  \n", "DRAVIK---"}) {
+            EXPECT_NE(screen.find(label), std::string::npos) << label << " in\n" << screen;
+        }
+        EXPECT_EQ(screen.find("Unit ID   |A") != std::string::npos, c.unitIdsShown) << screen;
+        EXPECT_EQ(screen.find(reserves) != std::string::npos, c.reservesShown) << screen;
+        EXPECT_TRUE(screen.ends_with("After\nboth players pass consecutively, combat resolves\n"
+                                     "Enter one of the letters in parentheses from above: ") ||
+                    screen.ends_with(reserves + "A line\nA question: "))
+            << screen;
     }
 }
 

@@ -245,6 +245,52 @@ TEST(SessionTest, BoardsAreClearedWithoutStartingAProcess)
     rmdir(folder);
 }
 
+// Each paragraph of the account of play that --rules prints is shown
+// happening in a recorded session: its transcript holds these texts, in
+// this order.
+TEST(SessionTest, EveryParagraphOfTheAccountOfPlayHappensInASession)
+{
+    struct Shown {
+        const char* paragraph;  // how it starts in the account
+        const char* session;
+        std::vector<std::string> texts;
+    };
+    const Shown shown[] = {
+        // Three attackers against one defender: the defender falls, all three survive.
+        {"Fights. ", "reinforcements-and-focus", {"Attacking |3 4 5|\n", "Defending |2    |\n", "Att Units  3 4 5 \n"}},
+        // Equal Powers fall together, the unopposed 3 takes a Base and comes back.
+        {"Fights. ", "round-as-player1", {"Attacking |3|2|\n", "Defending |!|2|\n", "Att Units  3 \n", "lost 1 Base!"}},
+        // A Power 1 attacker nobody opposes takes a Base and falls with it.
+        {"Bases. ", "round-as-player2", {"Attacking |1|\n", "Quelby lost 1 Base!"}},
+        {"Attack Focus. ",
+         "reinforcements-and-focus",
+         {"Attacking unit B has refocused its attack to defender unit A!"}},
+        {"Reinforcements. ", "reinforcements-and-focus", {"Defending |4|\n", "Unit ID A has been reinforced"}},
+        // Powered up from 2 to 4 with two Bases, reinforced to 7, back as a 5.
+        {"Base Power-up. ",
+         "reinforcements-and-focus",
+         {"Bases      1 1 \n", "Defending |2|\n", "Powered-up and one of your Bases sacrificed", "Def Units  5 \n"}},
+        {"Advance Defender. ",
+         "reinforcements-and-focus",
+         {"The Defense unit with 5 Power has advanced to attack unit ID A"}},
+        {"The end. ",
+         "loss-then-new-game",
+         {"You lost 1 Base! Press Return/Enter to continue: You lose!  Dravik won in 1 round."}},
+    };
+    const std::string rules = RunWithInput("", [] { PrintRules(); });
+    ASSERT_NE(rules.find("\nHOW PLAY GOES\n"), std::string::npos) << rules;
+    for (const Shown& row : shown) {
+        SCOPED_TRACE(std::string(row.paragraph) + "in " + row.session);
+        EXPECT_NE(rules.find(std::string("\n") + row.paragraph), std::string::npos);
+        const std::string transcript = ReadTestData(std::string(row.session) + ".out");
+        size_t at = 0;
+        for (const std::string& text : row.texts) {
+            at = transcript.find(text, at);
+            ASSERT_NE(at, std::string::npos) << "not in the transcript, or not after the text before: " << text;
+        }
+    }
+}
+
 class SessionRecords : public GameTest {};
 
 // A game at maximum Power 9 can end with Reserves of every Power; the next

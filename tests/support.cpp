@@ -93,6 +93,11 @@ const OsCalls kScriptedCalls = {
             return static_cast<int>(static_cast<unsigned char>(answers[gScripted->typed++]));
         },
     .isTerminal = [](int fd) { return fd >= 0 && fd <= 2 && gScripted->system.terminal[static_cast<size_t>(fd)]; },
+    .showsColour = [] { return gScripted->system.terminal[1]; },
+    // Answers scripted ahead are typed ahead, as a paste would be.
+    .inputWaiting = [] { return gScripted->typed < gScripted->system.answers.size(); },
+    .page = [](std::string_view) { return false; },  // no pager: the text is shown on the screen
+    .setInterruptNote = [](std::string_view) {},
     .screenSize =
         [](int fd, int& rows, int& columns) {
             const bool terminal = kScriptedCalls.isTerminal(fd);

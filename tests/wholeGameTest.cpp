@@ -129,12 +129,13 @@ TEST_F(ScriptedGames, PlayInOneProcessAsQirDoes)
         inputs.push_back(played.input);
         ScriptedSystem system;
         system.answers = played.input;
-        // A terminal of 80x24 is laid out as --compact lays out a pipe.
+        // A terminal of 80x24 is laid out, and coloured, as --compact and
+        // --color=always lay out and colour a pipe.
         system.terminal[1] = i % 10 == 7;
         if (system.terminal[1]) {
-            args.push_back("--compact");
-            process = WithRecord("", [&] { return RunCommand(Qir(args), played.input); });
-            args.pop_back();
+            std::vector<std::string> piped = args;
+            piped.insert(piped.end(), {"--compact", "--color=always"});
+            process = WithRecord("", [&] { return RunCommand(Qir(piped), played.input); });
         }
         ExpectSame(WithRecord("", [&] { return RunScripted(args, system); }), process);
     }

@@ -120,8 +120,10 @@
     // ---- The game's process: its standard input, output and record.
 
     // One run of the game: a fresh instance of the WebAssembly module, as a
-    // new process is on a terminal.
+    // new process is on a terminal. The classic view shows the game's own
+    // colours, whatever the browser says of its environment.
     function startGame(args, recordName, release, file) {
+        args = ['--color=always'].concat(args);
         const g = {
             recordName,            // the record kept in storage, or null
             release,               // gives back the record's lock

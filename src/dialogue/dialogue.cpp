@@ -14,8 +14,13 @@
 
 namespace {
 
-OsStatus gInputError;  // why the answers cannot be read, once known
-AnswerSource gSource;  // where the answers come from before the player types them
+OsStatus gInputError;      // why the answers cannot be read, once known
+AnswerSource gSource;      // where the answers come from before the player types them
+bool gRestOfLine = false;  // the last read from the keyboard left the rest of its line unread
+// What is said when the run ends early: the game keeps these up to date.
+std::string gStoppedNote;  // on stderr, for a game in play that the player cut off on a terminal
+std::string gReplayEnds;   // on the screen, when a watched replay has shown all its record holds
+constexpr std::string_view kMorePrompt = "-- Return: next page, q: to the end -- ";
 
 // Whoever listens, and what the dialogue keeps for him alone: the question
 // the next read answers, the text it prints for it, and what the last read returned.
@@ -40,6 +45,21 @@ std::string gFormattedLarge;  // a formatted text too long for the small buffer
     OsExit(1);
 }
 
+// The output written where the player does not wait: the end of the run, or
+// a read that takes the rest of a line he typed already. The board is drawn
+// again only where he answers.
+void FlushWhileNobodyWaits()
+{
+    if (const OsStatus status = WriteScreen(false); OsFailed(status)) {
+        OutputFailed(status);
+    }
+}
+
+void FlushBeforeRead()
+{
+    gRestOfLine ? FlushWhileNobodyWaits() : FlushOutput();
+}
+
 // The next byte the player typed, or EOF at the end of input. A read error
 // is not the end of input: it ends the program with status 1.
 int NextTypedByte()
@@ -54,6 +74,25 @@ int NextTypedByte()
     return c;
 }
 
+// A replay watched on a terminal ends with a line that tells how the
+// recorded game stands there; to a pipe it prints exactly what the game did.
+void SayHowTheReplayEnds()
+{
+    if (gSource.echo != nullptr && !gSource.holdsOutput && !gReplayEnds.empty()) {
+        PrintText(gReplayEnds);
+        PrintText("\n");
+    }
+}
+
+// The record has shown all it holds.
+[[noreturn]] void ReplayRanOut()
+{
+    PrintText("\n");
+    SayHowTheReplayEnds();
+    FlushWhileNobodyWaits();
+    OsExit(0);
+}
+
 // Whether the source gave this read. Once it holds no more, a replay ends as
 // at the end of input, and a resumed game shows what it replayed since the
 // last board and goes on with the player.
@@ -63,7 +102,7 @@ bool GivenBySource(Replayed given)
         return true;
     }
     if (given == Replayed::kEnded) {
-        EndOfInput();
+        ReplayRanOut();
     }
     gSource.replayAnswer = nullptr;  // the keyboard from now on
     gSource.replayKey = nullptr;
@@ -93,6 +132,7 @@ int NextKey()
             EndOfInput();
         }
         const char key = static_cast<char>(c);
+        gRestOfLine = c != '\n';
         ScreenEcho(std::string_view(&key, 1));
         if (gSource.noteKey != nullptr) {
             gSource.noteKey(c);
@@ -116,6 +156,29 @@ bool ViewerGoesOn()
         }
     }
     return first != 'q' && first != 'Q';
+}
+
+// Whether the player answers from a terminal right now with nothing typed
+// ahead: neither the rest of a line nor another line waits to be read.
+bool KeyboardIdle()
+{
+    return gSource.replayAnswer == nullptr && OsIsTerminal(0) && !gRestOfLine && !OsInputWaiting();
+}
+
+// The pager's key: a line whose first character is q stops it. Its keys are
+// no answers, and the record never hears of them.
+bool NextPageWanted()
+{
+    std::string typed;
+    for (int c = 0; c != '\n';) {
+        c = NextTypedByte();
+        if (c == EOF) {
+            EndOfInput();
+        }
+        typed += static_cast<char>(c);
+    }
+    ScreenEcho(typed);
+    return typed[0] != 'q' && typed[0] != 'Q';
 }
 
 // Between two screens of a replay: the viewer's Return, or a pause, with the
@@ -318,19 +381,62 @@ void FlushOutput()
 }
 
 // Once no further line can be read the game can never go on: end quietly
-// rather than repeat a question for ever.
+// rather than repeat a question for ever. A game in play that the player
+// cut off on a terminal is told how it can go on, or how the next is kept.
 void EndOfInput()
 {
     PrintText("\n");
-    FlushOutput();
+    FlushWhileNobodyWaits();
+    if (!gStoppedNote.empty() && OsIsTerminal(0)) {
+        OsShowError(gStoppedNote + "\n");
+    }
     OsExit(0);
+}
+
+void SetEndingWords(std::string_view stopped, std::string_view replayEnds)
+{
+    gStoppedNote = stopped;
+    gReplayEnds = replayEnds;
+    // Ctrl-C comes at any moment, where the line of the question may still be open.
+    OsSetInterruptNote(stopped.empty() || !OsIsTerminal(0) ? std::string() : "\n" + gStoppedNote + "\n");
+}
+
+void FinishOutput()
+{
+    SayHowTheReplayEnds();
+    FlushWhileNobodyWaits();
+}
+
+// Text longer than the terminal shows, a screenful at a time: Return shows
+// the next, q the rest at once.
+void PrintPaged(std::string_view text)
+{
+    for (size_t end; KeyboardIdle() && (end = ScreenPageEnd(text)) < text.size();) {
+        PrintText(text.substr(0, end));
+        PrintText(kMorePrompt);
+        FlushOutput();
+        text.remove_prefix(end);
+        if (!NextPageWanted()) {
+            break;
+        }
+    }
+    PrintText(text);
+}
+
+// A text to read at leisure goes to the player's pager on a terminal.
+void PrintThroughPager(std::string_view text)
+{
+    FlushOutput();
+    if (!OsIsTerminal(1) || !OsPage(text)) {
+        PrintText(text);
+    }
 }
 
 // Reads one answer as the game always has: at most two characters of a line,
 // the rest of a longer line is left for the next read.
 void ReadAnswer(char* buf)
 {
-    FlushOutput();  // the question must reach a pipe before we wait
+    FlushBeforeRead();  // the question must reach a pipe before we wait
     if (gSource.replayAnswer != nullptr && GivenBySource(gSource.replayAnswer(buf))) {
         EchoReplayed(buf);
     } else {
@@ -346,6 +452,7 @@ void ReadAnswer(char* buf)
             EndOfInput();
         }
         buf[length] = '\0';
+        gRestOfLine = buf[length - 1] != '\n';
         ScreenEcho(std::string_view(buf, static_cast<size_t>(length)));
         if (gSource.noteAnswer != nullptr) {
             gSource.noteAnswer(buf, length);
@@ -493,7 +600,7 @@ void Pause(std::string_view prompt)
     }
     ShowAsked(prompt);
     for (;;) {
-        FlushOutput();
+        FlushBeforeRead();
         if (const int c = NextKey(); c == '\n' || c == '\r') {
             return;
         }

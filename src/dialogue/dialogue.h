@@ -71,6 +71,16 @@ bool Nameable(int col);  // some key names this column as a Unit ID
 // `judge` tells why a column cannot be taken, or RefusalKind::kNone.
 int AskUnitId(const char* prompt, const char* retry, const std::function<RefusalKind(int)>& judge);
 void Pause(std::string_view prompt);  // prints the prompt and waits for Return
+// Long text, on a terminal too short for it and with nothing typed ahead, a
+// screenful at a time; the keys that turn the pages are no answers.
+void PrintPaged(std::string_view text);
+void PrintThroughPager(std::string_view text);  // the player's pager on a terminal, plainly elsewhere
 bool NothingLeft(int count, const char* message);
 void ShowBoard(std::string_view board);  // on a new screen
 [[noreturn]] void EndOfInput();
+// What is said when the run ends before the player declines another game:
+// `stopped` on stderr when a game in play is cut off on a terminal (Ctrl-C,
+// Ctrl-D or a closed input), `replayEnds` on the screen when a replay
+// watched on a terminal has shown all its record holds. Empty: nothing.
+void SetEndingWords(std::string_view stopped, std::string_view replayEnds);
+void FinishOutput();  // the run's last output, once the player declined another game

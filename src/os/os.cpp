@@ -44,6 +44,26 @@ bool OsIsTerminal(int fd)
     return gCalls->isTerminal(fd);
 }
 
+bool OsShowsColour()
+{
+    return gCalls->showsColour();
+}
+
+bool OsInputWaiting()
+{
+    return gCalls->inputWaiting();
+}
+
+bool OsPage(std::string_view text)
+{
+    return gCalls->page(text);
+}
+
+void OsSetInterruptNote(std::string_view note)
+{
+    gCalls->setInterruptNote(note);
+}
+
 bool OsScreenSize(int fd, int& rows, int& columns)
 {
     return gCalls->screenSize(fd, rows, columns);

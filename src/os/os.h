@@ -53,6 +53,10 @@ struct OsCalls {
     void (*showError)(std::string_view text);
     int (*readByte)(OsStatus& status);
     bool (*isTerminal)(int fd);
+    bool (*showsColour)();
+    bool (*inputWaiting)();
+    bool (*page)(std::string_view text);
+    void (*setInterruptNote)(std::string_view note);
     bool (*screenSize)(int fd, int& rows, int& columns);
     void (*sleep)(int milliseconds);
     long long (*clock)();
@@ -80,6 +84,19 @@ void OsShowError(std::string_view text);  // a message on the error output; noth
 // `status` then says.
 int OsReadByte(OsStatus& status);
 bool OsIsTerminal(int fd);  // a terminal (a console) shows what is written to fd, or echoes what is typed
+// Whether the game's output goes to a terminal that shows the terminal's
+// colour sequences: one with a TERM, or a console that reads the sequences.
+bool OsShowsColour();
+// Whether more typed input is already waiting to be read: typed ahead or
+// pasted on the keyboard's terminal, beyond the line being read.
+bool OsInputWaiting();
+// Shows text through the player's pager (PAGER, or else less) and returns
+// once the player has left it; false when no pager could be started, so the
+// text is still to be shown.
+bool OsPage(std::string_view text);
+// What is said on stderr when the player interrupts the game (Ctrl-C) from
+// now on; empty: nothing. The program then ends as an interrupt ends it.
+void OsSetInterruptNote(std::string_view note);
 // Whether fd is a terminal, and the rows and columns of the window it shows,
 // or 0 when it shows none or cannot tell.
 bool OsScreenSize(int fd, int& rows, int& columns);

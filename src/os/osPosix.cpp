@@ -2,6 +2,7 @@
 // The system's calls on Linux and the other POSIX systems: the standard
 // streams, the terminal and the record's file. The rest of the game names no
 // system; Windows has its own file beside this one.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -11,12 +12,18 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 #include "os.h"
 
@@ -131,6 +138,111 @@ bool ScreenSize(int fd, int& rows, int& columns)
 bool IsTerminal(int fd)
 {
     return isatty(fd) == 1;
+}
+
+bool ShowsColour()
+{
+    const char* term = std::getenv("TERM");
+    return isatty(1) == 1 && term != nullptr && *term != '\0';
+}
+
+// A terminal hands over one line per read, so once the game has read to the
+// end of a line, what the standard input's buffer holds is at most the rest
+// of that line; whatever else was typed is still the terminal's.
+bool InputWaiting()
+{
+    pollfd input{0, POLLIN, 0};
+    return poll(&input, 1, 0) > 0;
+}
+
+// The pager as a child reading the text from a pipe: PAGER through the
+// shell, which may give it options, or else less, told (as git tells it) to
+// leave a text shorter than the screen on it at once. 0 once it has ended,
+// or why it could not start.
+int RunPager(std::string_view text)
+{
+    const char* pager = std::getenv("PAGER");
+    std::vector<char*> variables;
+    for (char** v = environ; *v != nullptr; ++v) {
+        variables.push_back(*v);
+    }
+    std::string less = "LESS=FRX";
+    if (std::getenv("LESS") == nullptr) {
+        variables.push_back(less.data());
+    }
+    variables.push_back(nullptr);
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        return errno;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+    std::string shell = "/bin/sh";
+    std::string dashC = "-c";
+    std::string command = pager != nullptr ? pager : "less";
+    char* viaShell[] = {shell.data(), dashC.data(), command.data(), nullptr};
+    char* direct[] = {command.data(), nullptr};
+    pid_t child = 0;
+    int error = pager != nullptr ? posix_spawn(&child, "/bin/sh", &actions, nullptr, viaShell, variables.data())
+                                 : posix_spawnp(&child, "less", &actions, nullptr, direct, variables.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[0]);
+    if (error == 0) {
+        // The player may leave the pager before its end, and Ctrl-C there is the pager's.
+        struct sigaction ignore {};
+        struct sigaction pipeBefore {};
+        struct sigaction interruptBefore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGPIPE, &ignore, &pipeBefore);
+        sigaction(SIGINT, &ignore, &interruptBefore);
+        WriteAll(pipeEnds[1], text.data(), text.size());
+        close(pipeEnds[1]);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        sigaction(SIGPIPE, &pipeBefore, nullptr);
+        sigaction(SIGINT, &interruptBefore, nullptr);
+        // The shell's word for a command it could not find or run.
+        constexpr int kCannotRun = 127;
+        error = WIFEXITED(status) && WEXITSTATUS(status) == kCannotRun ? ENOENT : 0;
+    } else {
+        close(pipeEnds[1]);
+    }
+    return error;
+}
+
+// An empty PAGER asks for none.
+bool Page(std::string_view text)
+{
+    const char* pager = std::getenv("PAGER");
+    return (pager == nullptr || *pager != '\0') && RunPager(text) == 0;
+}
+
+// What the interrupt handler says: made before, so that the handler only writes.
+char gInterruptNote[1024];
+volatile std::sig_atomic_t gInterruptNoteLength = 0;
+
+void SayInterrupted(int signal)
+{
+    (void)!write(2, gInterruptNote, static_cast<size_t>(gInterruptNoteLength));
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void SetInterruptNote(std::string_view note)
+{
+    static const bool handled = [] {
+        struct sigaction say {};
+        say.sa_handler = SayInterrupted;
+        sigemptyset(&say.sa_mask);
+        return sigaction(SIGINT, &say, nullptr) == 0;
+    }();
+    (void)handled;
+    gInterruptNoteLength = 0;
+    const size_t length = std::min(note.size(), sizeof gInterruptNote);
+    note.copy(gInterruptNote, length);
+    gInterruptNoteLength = static_cast<std::sig_atomic_t>(length);
 }
 
 void Sleep(int milliseconds)
@@ -489,6 +601,10 @@ const OsCalls kOsCalls = {
     .showError = ShowError,
     .readByte = ReadByte,
     .isTerminal = IsTerminal,
+    .showsColour = ShowsColour,
+    .inputWaiting = InputWaiting,
+    .page = Page,
+    .setInterruptNote = SetInterruptNote,
     .screenSize = ScreenSize,
     .sleep = Sleep,
     .clock = Clock,

@@ -41,7 +41,8 @@ EM_JS(int, PageScreenSize, (int* rows, int* columns), {
 })
 // NOLINTEND
 
-std::string gRecordPath;  // the record being written, which the page keeps
+std::string gRecordPath;        // the record being written, which the page keeps
+int gLookedAt = kNothingTyped;  // a key InputWaiting took from the page, for the next read
 
 // The game's word for what the system said, with its own words for the
 // player, which the C library keeps for as long as the program runs.
@@ -98,6 +99,11 @@ void ShowError(std::string_view text)
 // is put aside until the page has more to give.
 int ReadByte(OsStatus& /*status*/)
 {
+    if (gLookedAt != kNothingTyped) {
+        const int c = gLookedAt;
+        gLookedAt = kNothingTyped;
+        return c;
+    }
     for (;;) {
         const int c = PageTakeByte();
         if (c != kNothingTyped) {
@@ -112,6 +118,33 @@ int ReadByte(OsStatus& /*status*/)
 bool IsTerminal(int fd)
 {
     return PageIsTerminal(fd) != 0;
+}
+
+// The page's terminal shows colours.
+bool ShowsColour()
+{
+    return PageIsTerminal(1) != 0;
+}
+
+// What the page's keyboard has given and the game has not read is one
+// queue; a key taken from it to look is given to the next read.
+bool InputWaiting()
+{
+    if (gLookedAt == kNothingTyped) {
+        gLookedAt = PageTakeByte();
+    }
+    return gLookedAt != kNothingTyped;
+}
+
+// The page has no pager: the text is shown on its terminal.
+bool Page(std::string_view /*text*/)
+{
+    return false;
+}
+
+// No key of the page interrupts the game.
+void SetInterruptNote(std::string_view /*note*/)
+{
 }
 
 // The page's terminal shows the output and echoes what the player types
@@ -207,6 +240,10 @@ const OsCalls kOsCalls = {
     .showError = ShowError,
     .readByte = ReadByte,
     .isTerminal = IsTerminal,
+    .showsColour = ShowsColour,
+    .inputWaiting = InputWaiting,
+    .page = Page,
+    .setInterruptNote = SetInterruptNote,
     .screenSize = ScreenSize,
     .sleep = Sleep,
     .clock = Clock,

@@ -223,6 +223,102 @@ bool IsTerminal(int fd)
     return _isatty(fd) != 0;
 }
 
+// A console that reads the terminal's sequences shows their colours too,
+// whether TERM is set or not.
+bool ShowsColour()
+{
+    return gConsole != INVALID_HANDLE_VALUE && !gClearByConsoleCalls;
+}
+
+// Keys typed ahead in the console, or pasted there, wait in its input as
+// key presses until a read takes their line.
+bool InputWaiting()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
+        return true;  // a file or a pipe holds its answers already
+    }
+    INPUT_RECORD events[64];
+    DWORD count = 0;
+    if (!PeekConsoleInputA(input, events, 64, &count)) {
+        return false;
+    }
+    return std::any_of(events, events + count, [](const INPUT_RECORD& event) {
+        return event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown &&
+               event.Event.KeyEvent.uChar.AsciiChar != 0;
+    });
+}
+
+// The pager reads the text from a pipe: PAGER as its command line, or else less.
+bool Page(std::string_view text)
+{
+    const char* pager = std::getenv("PAGER");
+    if (pager != nullptr && *pager == '\0') {
+        return false;
+    }
+    std::string command = pager != nullptr ? pager : "less";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE pipeRead = nullptr;
+    HANDLE pipeWrite = nullptr;
+    if (!CreatePipe(&pipeRead, &pipeWrite, &inherited, 0)) {
+        return false;
+    }
+    SetHandleInformation(pipeWrite, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = pipeRead;
+    start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION child{};
+    const bool started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &child) != 0;
+    CloseHandle(pipeRead);
+    if (started) {
+        for (size_t done = 0; done < text.size();) {
+            DWORD wrote = 0;
+            const auto part = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1U << 30));
+            if (!WriteFile(pipeWrite, text.data() + done, part, &wrote, nullptr) || wrote == 0) {
+                break;  // the player left the pager before the end
+            }
+            done += wrote;
+        }
+    }
+    CloseHandle(pipeWrite);
+    if (started) {
+        WaitForSingleObject(child.hProcess, INFINITE);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+    }
+    return started;
+}
+
+char gInterruptNote[1024];
+DWORD gInterruptNoteLength = 0;
+
+// Runs on a thread of its own when Ctrl-C or Ctrl-Break is pressed: says
+// the note, and lets Windows end the program as it would have.
+BOOL WINAPI SayInterrupted(DWORD event)
+{
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        DWORD wrote = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), gInterruptNote, gInterruptNoteLength, &wrote, nullptr);
+        if (gConsole != INVALID_HANDLE_VALUE) {
+            RestoreConsoleMode();
+        }
+    }
+    return FALSE;
+}
+
+void SetInterruptNote(std::string_view note)
+{
+    static const bool handled = SetConsoleCtrlHandler(SayInterrupted, TRUE) != 0;
+    (void)handled;
+    gInterruptNoteLength = static_cast<DWORD>(std::min(note.size(), sizeof gInterruptNote));
+    note.copy(gInterruptNote, gInterruptNoteLength);
+}
+
 void Pause(int milliseconds)
 {
     Sleep(static_cast<DWORD>(milliseconds));
@@ -520,6 +616,10 @@ const OsCalls kOsCalls = {
     .showError = ShowError,
     .readByte = ReadByte,
     .isTerminal = IsTerminal,
+    .showsColour = ShowsColour,
+    .inputWaiting = InputWaiting,
+    .page = Page,
+    .setInterruptNote = SetInterruptNote,
     .screenSize = ScreenSize,
     .sleep = Pause,
     .clock = Clock,

@@ -52,7 +52,8 @@ long long gWholeLength = -1;  // the file's length without a cut last line
 size_t gLength = 0;           // what the record holds once a cut last line is gone, and what is appended
 bool gSeeded = false;         // --seed was given, here or in the record
 std::uint32_t gSeed = 0;
-std::uint32_t gSeedings = 0;  // how often the dice were seeded in this process
+std::uint32_t gSeedings = 0;   // how often the dice were seeded in this process
+bool gEchoedLineOpen = false;  // a resumed game has shown a line whose later reads are still to come
 
 const char* KindName(char kind)
 {
@@ -469,6 +470,27 @@ std::string EchoedAnswer(std::string_view answer)
     return Escaped(answer, " \\\n");
 }
 
+// A resumed game on a terminal shows each recorded line where the player
+// typed it, as his terminal echoed it: whole, at the first read of the line,
+// with what the later reads of the same line took; escaped, as a replay
+// shows it.
+std::string EchoedLine(std::string_view answer)
+{
+    const bool opened = !gEchoedLineOpen;
+    gEchoedLineOpen = !answer.ends_with('\n');
+    if (!opened) {
+        return "";
+    }
+    std::string line(answer);
+    for (size_t next = gNext; !line.ends_with('\n') && next < gEntries.size(); ++next) {
+        const Entry& entry = gEntries[next];
+        if (entry.kind != 'd') {  // the dice are rolled between two reads of a line, never typed
+            line.append(entry.chars.data(), entry.length);
+        }
+    }
+    return EchoedAnswer(line);
+}
+
 void NoteAnswer(const char* buf, int length)
 {
     if (gMode == Mode::kRecording) {
@@ -538,6 +560,9 @@ AnswerSource StartRecord(const Options& options)
             PaceReplay(options, source);
         }
         gMode = resuming ? Mode::kResuming : Mode::kReplaying;
+        if (resuming && OsIsTerminal(1)) {
+            source.echo = EchoedLine;
+        }
         source.replayAnswer = ReplayAnswer;
         source.replayKey = ReplayKey;
         source.holdsOutput = resuming;
@@ -557,6 +582,28 @@ AnswerSource StartRecord(const Options& options)
         source.noteKey = NoteKey;
     }
     return source;
+}
+
+// A name in a command to type: quoted where a shell or cmd would split it.
+static std::string CommandWord(const std::string& name)
+{
+    const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("._-/\\:+,", c) != nullptr;
+    });
+    return plain ? name : "\"" + Escaped(name, " \\") + "\"";
+}
+
+std::string StoppedGameNote()
+{
+    switch (gMode) {
+    case Mode::kLive:
+        return "qir: this game was not kept; to keep the next one, start it with 'qir --record FILE', and "
+               "'qir --resume FILE' goes on with it after a stop";
+    case Mode::kReplaying: return "";
+    default:
+        return "qir: the game is kept in " + Escaped(gPath, " \\") + "; 'qir --resume " + CommandWord(gPath) +
+               "' goes on with it";
+    }
 }
 
 std::uint32_t DiceSeed()

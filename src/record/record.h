@@ -24,3 +24,6 @@ AnswerSource StartRecord(const Options& options);
 std::uint32_t DiceSeed();  // the seed of the next acquisition's dice
 bool ResumedGameIsOver();  // the game ended inside the record it resumed
 void ResetRecord();        // closes the record, and forgets it as at the program's start
+// What to tell a player whose game in play stops: how it goes on from its
+// record, or that it was not kept and how the next one is; nothing for a replay.
+std::string StoppedGameNote();

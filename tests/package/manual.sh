@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The manual page: mandoc finds nothing to warn about, and its OPTIONS
 # section lists exactly the options that `qir --help` lists. So does the
-# OPTIONS section of the player's guide of the Windows zip.
+# OPTIONS section of the player's guide of the Windows zip. The manual's
+# account of play is the one `qir --rules` prints.
 #   manual.sh QIR MANUAL GUIDE
 set -euo pipefail
 qir=$1
@@ -48,4 +49,15 @@ fi
 # The manual as a reader sees it, overstrike removed.
 same_options manual "$(mandoc -T ascii "$manual" | sed 's/.\x08//g' | options_section)"
 same_options "Windows guide" "$(options_section <"$guide")"
+
+# The manual's HOW PLAY GOES tells play in the words of `qir --rules`.
+words() { tr -cd '[:alnum:]'; }
+from_rules=$("$qir" --rules | sed -n '/^HOW PLAY GOES$/,$p' | sed 1,2d | words)
+from_manual=$(mandoc -T ascii "$manual" | sed 's/.\x08//g' | sed -n '/^HOW PLAY GOES/,/^[A-Z]/p' | sed '1d;$d' | words)
+if [ -z "$from_rules" ] || [ "$from_rules" != "$from_manual" ]; then
+  echo "the manual's HOW PLAY GOES and the account of qir --rules differ:"
+  diff <(fold -w 60 <<<"$from_rules") <(fold -w 60 <<<"$from_manual") | head -5
+  exit 1
+fi
 echo "manual lints clean; it and the Windows guide document every option of --help:" $from_help
+echo "the manual tells play as qir --rules does"

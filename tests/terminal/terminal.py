@@ -11,7 +11,9 @@ waits on a timer for output to settle.
 
 import errno
 import fcntl
+import html
 import os
+import re
 import select
 import signal
 import struct
@@ -21,6 +23,16 @@ import time
 import pyte
 
 _READ_SYSCALL = 0  # x86_64's number of read(2), as /proc/PID/syscall names it
+SGR = re.compile(rb"\x1b\[[0-9;]*m")  # a colour sequence: what is left without them is the text
+# pyte's names of the eight basic colours, as xterm shows them by default
+_XTERM = {"black": "#000000", "red": "#cd0000", "green": "#00cd00", "brown": "#cdcd00", "blue": "#0000ee",
+          "magenta": "#cd00cd", "cyan": "#00cdcd", "white": "#e5e5e5", "default": "#e5e5e5"}
+_XTERM_BOLD = {"blue": "#5c5cff", "red": "#ff0000", "green": "#00ff00", "brown": "#ffff00", "default": "#ffffff"}
+
+
+def without_colour(data):
+    """What was written, with every colour sequence taken out."""
+    return SGR.sub(b"", data)
 
 
 def echo_of(typed):
@@ -42,9 +54,10 @@ class Terminal:
 
     def __init__(self, argv, rows=24, columns=80, env=None, cwd=None, stdin_is_terminal=True, render=True):
         self.rows, self.columns = rows, columns
-        self.screen = pyte.Screen(columns, rows)
-        self.stream = pyte.ByteStream(self.screen)
+        self._screen = pyte.Screen(columns, rows)
+        self.stream = pyte.ByteStream(self._screen)
         self.render = render  # False: only the bytes are kept, nothing is drawn
+        self._unrendered = b""  # received, not drawn yet: the screen is drawn when it is looked at
         self.output = b""  # every byte the terminal received, echo included
         self.status = None  # the exit status once the program has ended
         self.typed = b""
@@ -99,7 +112,7 @@ class Terminal:
                 return got
             self.output += data
             if self.render:
-                self.stream.feed(data)
+                self._unrendered += data
             got = True
             timeout = 0
 
@@ -127,11 +140,25 @@ class Terminal:
                 self.status = os.waitstatus_to_exitcode(status)
         return self.status is not None
 
+    @property
+    def screen(self):
+        """The screen as the terminal shows it now. What came before the
+        last cleared screen is not drawn: nothing of it stays in view."""
+        if self._unrendered:
+            cleared = self._unrendered.rfind(b"\033[H\033[2J")
+            if cleared > 0:
+                self._screen.reset()
+                self.stream = pyte.ByteStream(self._screen)
+                self._unrendered = self._unrendered[cleared:]
+            self.stream.feed(self._unrendered)
+            self._unrendered = b""
+        return self._screen
+
     def wait(self, timeout=20.0):
         """Reads on until the program waits for input or has ended; True when it waits."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            self._drain(0.005)
+            self._drain(0.001)
             if self._ended():
                 self._drain(0.05)
                 return False
@@ -162,8 +189,8 @@ class Terminal:
 
     def resize(self, rows, columns):
         """Resizes the window, as a person dragging its corner would."""
+        self.screen.resize(rows, columns)  # what came before is drawn at the size it came at
         self.rows, self.columns = rows, columns
-        self.screen.resize(rows, columns)
         fcntl.ioctl(self.master, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
         os.kill(self.pid, signal.SIGWINCH)
 
@@ -191,6 +218,24 @@ class Terminal:
 
     def text(self):
         return "\n".join(self.lines())
+
+    def html(self):
+        """The screen as a page of its own: each cell in its colour and weight,
+        white on black as xterm shows it, for a browser to render."""
+        rows = []
+        for y in range(self.rows):
+            line = self.screen.buffer[y]
+            cells = []
+            for x in range(self.columns):
+                char = line[x]
+                bold = char.bold
+                colour = (_XTERM_BOLD if bold else _XTERM).get(char.fg, _XTERM.get(char.fg, _XTERM["default"]))
+                style = f"color:{colour}" + (";font-weight:bold" if bold else "")
+                cells.append(f'<span style="{style}">{html.escape(char.data or " ")}</span>')
+            rows.append("".join(cells))
+        return ("<!DOCTYPE html><html><head><meta charset='utf-8'><style>body{background:#000;margin:8px}"
+                "pre{font:16px/1.2 'DejaVu Sans Mono',monospace;margin:0}</style></head><body><pre>"
+                + "\n".join(rows) + "</pre></body></html>")
 
     def finish(self, timeout=20.0):
         """Waits for the program to end and returns its exit status."""

@@ -4,9 +4,11 @@
 Serves the unpacked web zip on 127.0.0.1 and plays in headless Chromium,
 through the page's test interface (window.qir), the same answers and seeds
 as build/qir: the recorded sessions of tests/data and its long games, and
-streams of answers made here from fixed seeds. Each game's output must be the
-Linux game's standard output, and its record the Linux record, byte for
-byte. Then it continues a game interrupted by a reload (and a second tab must
+streams of answers made here from fixed seeds. The page shows the game in
+colour (--color=always): each game's output, its colour sequences taken out,
+must be the Linux game's standard output, and one game's output, colour and
+all, that of `qir --color=always`; the record must be the Linux record, byte
+for byte. Then it continues a game interrupted by a reload (and a second tab must
 find it in use), plays a few keys through the terminal itself, replays a
 downloaded record with `qir --replay` and record files opened in the page
 (named dev, tmp, proc and home too), shows names and a seed full of escape
@@ -45,6 +47,11 @@ from selenium.webdriver.common.keys import Keys
 ROOT = Path(__file__).resolve().parents[2]
 DATA = ROOT / "tests" / "data"
 RANDOM_STREAMS = 60
+SGR = re.compile(rb"\x1b\[[0-9;]*m")  # a colour sequence
+
+
+def without_colour(data):
+    return SGR.sub(b"", data)
 LOAD_LIMIT_MS = 2000  # the first question on the screen
 SIZE_LIMIT = 500 * 1024  # the WebAssembly and JavaScript, gzipped
 GAME_TIMEOUT = 120  # seconds for one game in the page
@@ -153,19 +160,22 @@ class Linux:
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
 
-    def replay_on_terminal(self, name, record):
-        """What qir --replay writes to a terminal tall enough for the full
-        board (the answers shown where they were typed), with the terminal's
-        line ends turned back; it plays on by itself."""
+    def on_terminal(self, name, args, record, stdin=b""):
+        """What the game writes to a terminal tall enough for the full board
+        (answers typed on no terminal, what a replay or a resumed game shows of
+        its record's answers included), with the terminal's line ends turned
+        back, and the record it leaves."""
         folder = self.work / "linux" / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
         (folder / "game.qir").write_bytes(record)
         master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 200, 0, 0))
-        run = subprocess.Popen([self.qir, "--replay", "game.qir", "--delay", "0"], cwd=folder, stdin=subprocess.DEVNULL,
-                               stdout=slave, stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
+        run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=subprocess.PIPE, stdout=slave,
+                               stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
         os.close(slave)
+        writer = threading.Thread(target=lambda: (run.stdin.write(stdin), run.stdin.close()), daemon=True)
+        writer.start()
         shown = b""
         while True:
             try:
@@ -177,7 +187,11 @@ class Linux:
             shown += data
         os.close(master)
         run.wait(timeout=120)
-        return shown.replace(b"\r\n", b"\n")
+        return shown.replace(b"\r\n", b"\n"), (folder / "game.qir").read_bytes()
+
+    def replay_on_terminal(self, name, record):
+        """What qir --replay writes to a terminal; it plays on by itself."""
+        return self.on_terminal(name, ["--replay", "game.qir", "--delay", "0"], record)[0]
 
 
 class Page:
@@ -274,14 +288,18 @@ class Page:
         return largest
 
 
-def compare_games(page, linux, failures, cases):
-    """Each case: name, seed, answers; the page plays it with ?seed=N, build/qir with --seed N."""
+def compare_games(page, linux, failures, cases, coloured=()):
+    """Each case: name, seed, answers; the page plays it with ?seed=N, build/qir with --seed N. The
+    page's output, colour left out, is that of qir; in the cases named in `coloured`, colour and all,
+    that of qir --color=always."""
     for name, seed, stdin in cases:
         try:
-            want_out, want_record = linux.play(name, ["--seed", str(seed), "--record", "game.qir"], stdin)
+            colour = ["--color=always"] if name in coloured else []
+            want_out, want_record = linux.play(name, colour + ["--seed", str(seed), "--record", "game.qir"], stdin)
             out, record, stored = page.play(f"?seed={seed}", stdin)
             page.forget_games()
-            failures.case(name, failures.check(name, "output", want_out, out),
+            out = out if colour else without_colour(out)
+            failures.case(name, failures.check(name, "output" + (" in colour" if colour else ""), want_out, out),
                           failures.check(name, "record", want_record, record),
                           failures.check(name, "the record kept in the browser", [want_record], stored))
         except Exception as error:  # pylint: disable=broad-except
@@ -298,7 +316,9 @@ def continue_after_reload(page, linux, failures, downloads):
         lines = stdin.split(b"\n")
         first, rest = b"\n".join(lines[:700]) + b"\n", b"\n".join(lines[700:])
         _, cut_record = linux.play(name + "-first", ["--seed", "31", "--record", "game.qir"], first)
-        want_out, want_record = linux.play(name, ["--resume", "game.qir"], rest, record=cut_record)
+        # The page is a terminal: a resumed game shows the answers recorded where they were typed.
+        want_out, want_record = linux.on_terminal(name, ["--resume", "game.qir"], cut_record, rest)
+        want_out = without_colour(want_out)
 
         page.open("?seed=31")
         page.first_question()
@@ -321,6 +341,7 @@ def continue_after_reload(page, linux, failures, downloads):
 
         page.type(rest)
         out, record, stored = page.results()
+        out = without_colour(out)
         ok = [failures.check(name, "output after the reload", want_out, out),
               failures.check(name, "record", want_record, record),
               failures.check(name, "the record kept in the browser", [want_record], stored),
@@ -366,7 +387,7 @@ def replay_in_page(page, linux, failures):
             page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
             out, _, _ = watch_replay(page)
             page.forget_games()
-            failures.case(name, failures.check(name, "replayed output", want_out, out))
+            failures.case(name, failures.check(name, "replayed output", without_colour(want_out), without_colour(out)))
         except Exception as error:  # pylint: disable=broad-except
             failures.failed.append(f"{name}: {type(error).__name__}: {error}")
 
@@ -741,7 +762,7 @@ def main():
             cases.append((f"bench-{path.stem}", session_seed(path, 1000), answers(path)))
         games = len(cases) + RANDOM_STREAMS
         cases += [(f"random-{n:02d}", 100 + n, random_answers(20240611 + n)) for n in range(1, RANDOM_STREAMS + 1)]
-        compare_games(page, linux, failures, cases)
+        compare_games(page, linux, failures, cases, coloured={cases[0][0]})
         strays = only_local_requests(page)
         continue_after_reload(page, linux, failures, downloads)
         replay_in_page(page, linux, failures)
