@@ -121,9 +121,9 @@
 
     // One run of the game: a fresh instance of the WebAssembly module, as a
     // new process is on a terminal. The classic view shows the game's own
-    // colours, whatever the browser says of its environment.
+    // colours, whatever the browser says of its environment; in the drawn
+    // view the game writes as to a pipe, without them.
     function startGame(args, recordName, release, file) {
-        args = ['--color=always'].concat(args);
         const g = {
             recordName,            // the record kept in storage, or null
             release,               // gives back the record's lock
@@ -149,6 +149,9 @@
         drawn.reset();
         speech.clear();
         showView(g);
+        if (g.view === 'classic') {
+            args = ['--color=always'].concat(args);
+        }
         showState('');
         document.getElementById('download').disabled = recordName === null;
         const calls = pageCalls(g);
@@ -260,6 +263,10 @@
                     }
                 }
                 return new Promise(resolve => { g.wake = resolve; });
+            },
+            // Whether the game's page seat is wanted: the drawn view's.
+            draws() {
+                return g.view === 'drawn' ? 1 : 0;
             },
             // What the game's page seat hands over: a question with the
             // board, a refusal or an event, each with its account.
@@ -640,6 +647,7 @@
         type: text => game && giveInput(game, byteString(text), false),
         keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
         view: () => (game ? game.view : null),
+        size: () => [term.rows, term.cols],
         question: () => (game !== null && game.view === 'drawn' ? drawn.question() : null),
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),

@@ -19,6 +19,7 @@ namespace {
 
 // NOLINTBEGIN: the page's JavaScript, which the compiler only carries.
 EM_JS(void, PageHear, (const char* text, int length), { Module.qirPage.hear(UTF8ToString(text, length)); })
+EM_JS(int, PageDraws, (), { return Module.qirPage.draws(); })
 // NOLINTEND
 
 Listener gExplain;     // the --explain seat, telling its lines to this one
@@ -158,8 +159,13 @@ void HearBoard()
 
 }  // namespace
 
+// The classic view, a terminal, hears nothing: the seat's flushes would
+// change how the screen lays out what it shows.
 Listener PageSeat()
 {
+    if (PageDraws() == 0) {
+        return {};
+    }
     gExplain = ExplainSeat(Told);
     gAccount.clear();
     return Listener{HearQuestion, HearRefusal, HearEvent, HearBoard};

@@ -160,21 +160,31 @@ class Linux:
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
 
-    def on_terminal(self, name, args, record, stdin=b""):
-        """What the game writes to a terminal tall enough for the full board
-        (answers typed on no terminal, what a replay or a resumed game shows of
-        its record's answers included), with the terminal's line ends turned
-        back, and the record it leaves."""
+    def on_terminal(self, name, args, record, stdin=b"", size=(100, 200), typed=False):
+        """What the game writes to a terminal of `size` (rows, columns), by
+        default tall enough for the full board (answers typed on no terminal,
+        or with `typed` on that terminal, which echoes nothing, as the page's
+        terminal gives the check's answers; what a replay or a resumed game
+        shows of its record's answers included), with the terminal's line
+        ends turned back, and the record it leaves."""
         folder = self.work / "linux" / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
-        (folder / "game.qir").write_bytes(record)
+        if record is not None:
+            (folder / "game.qir").write_bytes(record)
         master, slave = os.openpty()
-        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 200, 0, 0))
-        run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=subprocess.PIPE, stdout=slave,
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", *size, 0, 0))
+        if typed:
+            modes = termios.tcgetattr(slave)
+            modes[3] &= ~termios.ECHO
+            termios.tcsetattr(slave, termios.TCSANOW, modes)
+        run = subprocess.Popen([self.qir, *args], cwd=folder, stdin=slave if typed else subprocess.PIPE, stdout=slave,
                                stderr=subprocess.DEVNULL, env={**os.environ, "TERM": "xterm"})
         os.close(slave)
-        writer = threading.Thread(target=lambda: (run.stdin.write(stdin), run.stdin.close()), daemon=True)
+        if typed:  # the end of input is Ctrl-D on a line of its own
+            writer = threading.Thread(target=lambda: os.write(master, stdin + b"\x04"), daemon=True)
+        else:
+            writer = threading.Thread(target=lambda: (run.stdin.write(stdin), run.stdin.close()), daemon=True)
         writer.start()
         shown = b""
         while True:
@@ -187,7 +197,8 @@ class Linux:
             shown += data
         os.close(master)
         run.wait(timeout=120)
-        return shown.replace(b"\r\n", b"\n"), (folder / "game.qir").read_bytes()
+        kept = folder / "game.qir"
+        return shown.replace(b"\r\n", b"\n"), kept.read_bytes() if kept.exists() else b""
 
     def replay_on_terminal(self, name, record):
         """What qir --replay writes to a terminal; it plays on by itself."""
@@ -251,7 +262,15 @@ class Page:
         return output.encode("latin-1"), record.encode(), [s.encode() for s in stored]
 
     def forget_games(self):
-        self.js("localStorage.clear()")
+        """Forgets the kept games, and keeps the view chosen."""
+        self.js("const view = localStorage.getItem('qir:view'); localStorage.clear();"
+                "if (view) localStorage.setItem('qir:view', view);")
+
+    def set_view(self, view):
+        """The view ('drawn' or 'classic') of the games started from now on."""
+        if not self.driver.current_url.startswith(self.site.rsplit("/", 1)[0]):
+            self.open()
+        self.js("localStorage.setItem('qir:view', arguments[0])", view)
 
     def screen(self):
         return self.js("return qir.screen()")
@@ -316,9 +335,8 @@ def continue_after_reload(page, linux, failures, downloads):
         lines = stdin.split(b"\n")
         first, rest = b"\n".join(lines[:700]) + b"\n", b"\n".join(lines[700:])
         _, cut_record = linux.play(name + "-first", ["--seed", "31", "--record", "game.qir"], first)
-        # The page is a terminal: a resumed game shows the answers recorded where they were typed.
-        want_out, want_record = linux.on_terminal(name, ["--resume", "game.qir"], cut_record, rest)
-        want_out = without_colour(want_out)
+        # The drawn view writes as to a pipe.
+        want_out, want_record = linux.play(name, ["--resume", "game.qir"], rest, record=cut_record)
 
         page.open("?seed=31")
         page.first_question()
@@ -341,7 +359,6 @@ def continue_after_reload(page, linux, failures, downloads):
 
         page.type(rest)
         out, record, stored = page.results()
-        out = without_colour(out)
         ok = [failures.check(name, "output after the reload", want_out, out),
               failures.check(name, "record", want_record, record),
               failures.check(name, "the record kept in the browser", [want_record], stored),
@@ -514,6 +531,7 @@ def keys_through_the_terminal(page, failures):
     screen's text."""
     name = "typed-keys"
     try:
+        page.set_view("classic")
         page.open("?seed=7")
         page.first_question()
         field = page.driver.find_element(By.CSS_SELECTOR, "#terminal textarea")
@@ -526,10 +544,11 @@ def keys_through_the_terminal(page, failures):
                 "arguments[0].dispatchEvent(paste);", field)
         page.until("qir.output().includes('Enter d or q: ')", 10)
         out = page.js("return qir.output()")
-        page.driver.find_element(By.ID, "screen-reader").click()
+        page.js("document.getElementById('screen-reader').click()")
         read = page.until("[...document.querySelectorAll('.xterm-accessibility-tree')]"
                           ".some(tree => tree.textContent.includes('go first'))", 10)
         page.forget_games()
+        page.set_view("drawn")
         failures.case(name, failures.check(name, "echo kept out of the output", True, "y or n: n" not in out),
                       failures.check(name, "the screen reader's copy of the screen", True, read))
     except Exception as error:  # pylint: disable=broad-except
@@ -652,6 +671,30 @@ def drawn_games(page, linux, failures):
     return figures
 
 
+def classic_games(page, linux, failures, cases):
+    """The classic view: each game's output is what qir --color=always writes
+    to a terminal of the page's terminal's size, colour and all."""
+    page.set_view("classic")
+    try:
+        for name, seed, stdin in cases:
+            name = "classic-" + name
+            try:
+                page.open(f"?seed={seed}")
+                page.first_question()
+                size = tuple(page.js("return qir.size()"))
+                page.type(stdin)
+                out, record, _ = page.results()
+                page.forget_games()
+                want_out, want_record = linux.on_terminal(
+                    name, ["--color=always", "--seed", str(seed), "--record", "game.qir"], None, stdin, size, typed=True)
+                failures.case(name, failures.check(name, f"output on {size[0]}x{size[1]}", want_out, out),
+                              failures.check(name, "record", want_record, record))
+            except Exception as error:  # pylint: disable=broad-except
+                failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    finally:
+        page.set_view("drawn")
+
+
 FRAME = re.compile(r"^ {10}\|-+(-YOU--|DRAVIK|QUELBY)-+\|$")
 UNIT_ROWS = ("Bases ", "Def Units ", "Att Units ", "Defending ", "Attacking ")
 
@@ -675,6 +718,7 @@ def short_window(page, failures):
     terminal, the whole board and the question are in view together."""
     name = "short-window"
     page.driver.set_window_size(1000, 560)
+    page.set_view("classic")
     try:
         lines = answers(DATA / "bench" / "quelby-second-power9.in").split(b"\n")[:150]
         page.open("?seed=32")
@@ -696,6 +740,7 @@ def short_window(page, failures):
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
     finally:
+        page.set_view("drawn")
         page.driver.set_window_size(1200, 1400)
 
 
@@ -762,7 +807,7 @@ def main():
             cases.append((f"bench-{path.stem}", session_seed(path, 1000), answers(path)))
         games = len(cases) + RANDOM_STREAMS
         cases += [(f"random-{n:02d}", 100 + n, random_answers(20240611 + n)) for n in range(1, RANDOM_STREAMS + 1)]
-        compare_games(page, linux, failures, cases, coloured={cases[0][0]})
+        compare_games(page, linux, failures, cases)
         strays = only_local_requests(page)
         continue_after_reload(page, linux, failures, downloads)
         replay_in_page(page, linux, failures)
