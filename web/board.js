@@ -466,6 +466,7 @@ function createDrawnView(root, send) {
     return {
         output, heard, waiting, ended, reset, answer, read,
         question: () => question,
+        board: () => (boardShown ? lastBoard : null),
         lines: () => Array.from(log.children, e => e.textContent),
     };
 }

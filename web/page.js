@@ -606,8 +606,7 @@
         }
     }
     document.addEventListener('click', event => {
-        if (event.target instanceof Element && event.target.closest('button, label, summary') &&
-            !event.target.closest('#help')) {
+        if (event.target instanceof Element && event.target.closest('button, label, summary')) {
             setTimeout(focusGame);
         }
     });
@@ -648,6 +647,7 @@
         keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
         view: () => (game ? game.view : null),
         size: () => [term.rows, term.cols],
+        board: () => drawn.board(),
         question: () => (game !== null && game.view === 'drawn' ? drawn.question() : null),
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),

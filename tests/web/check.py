@@ -52,8 +52,8 @@ SGR = re.compile(rb"\x1b\[[0-9;]*m")  # a colour sequence
 
 def without_colour(data):
     return SGR.sub(b"", data)
-LOAD_LIMIT_MS = 2000  # the first question on the screen
-SIZE_LIMIT = 500 * 1024  # the WebAssembly and JavaScript, gzipped
+LOAD_LIMIT_MS = 500  # the first question on the screen, the median of the openings
+SIZE_LIMIT = 300 * 1024  # the page's files together, gzipped
 GAME_TIMEOUT = 120  # seconds for one game in the page
 LARGEST_RECORD = 16 << 20
 TAB_MEMORY_LIMIT = 300 << 20  # the page's renderer, replaying the largest record
@@ -307,18 +307,15 @@ class Page:
         return largest
 
 
-def compare_games(page, linux, failures, cases, coloured=()):
-    """Each case: name, seed, answers; the page plays it with ?seed=N, build/qir with --seed N. The
-    page's output, colour left out, is that of qir; in the cases named in `coloured`, colour and all,
-    that of qir --color=always."""
+def compare_games(page, linux, failures, cases):
+    """Each case: name, seed, answers; the page plays it with ?seed=N in the
+    drawn view, where the game writes as to a pipe, build/qir with --seed N."""
     for name, seed, stdin in cases:
         try:
-            colour = ["--color=always"] if name in coloured else []
-            want_out, want_record = linux.play(name, colour + ["--seed", str(seed), "--record", "game.qir"], stdin)
+            want_out, want_record = linux.play(name, ["--seed", str(seed), "--record", "game.qir"], stdin)
             out, record, stored = page.play(f"?seed={seed}", stdin)
             page.forget_games()
-            out = out if colour else without_colour(out)
-            failures.case(name, failures.check(name, "output" + (" in colour" if colour else ""), want_out, out),
+            failures.case(name, failures.check(name, "output", want_out, out),
                           failures.check(name, "record", want_record, record),
                           failures.check(name, "the record kept in the browser", [want_record], stored))
         except Exception as error:  # pylint: disable=broad-except
@@ -744,25 +741,172 @@ def short_window(page, failures):
         page.driver.set_window_size(1200, 1400)
 
 
-def power9_screenshot(page, linux, work):
-    """The board of a Power 9 game in the middle of play, as a player sees it:
-    the long Power 9 game cut where the fewest lines follow a fresh board."""
+def power9_mid_combat(linux):
+    """How many answers of the long Power 9 game lead to a question with a
+    fight on the board drawn last, with few lines since: a screen in the
+    middle of combat."""
     lines = answers(DATA / "bench" / "quelby-second-power9.in").split(b"\n")
 
-    def after_last_board(count):
+    def scene(count):
         out, _ = linux.play("power9-board", ["--seed", "32"], b"\n".join(lines[:count]) + b"\n")
-        return out.split(b"\x1b[H\x1b[2J")[-1].count(b"\n")
+        board = out.split(b"\x1b[H\x1b[2J")[-1]
+        rows = board.split(b"\n")
+        fighting = len(rows) > 9 and (rows[6].startswith(b"Attacking |") or rows[8].startswith(b"Attacking |"))
+        return (not fighting, board.count(b"\n"), -count)
 
-    cut = min(range(300, 500), key=lambda count: (after_last_board(count), -count))
-    page.open("?seed=32")
-    page.first_question()
-    page.type(b"\n".join(lines[:cut]) + b"\n", end=False)
-    page.until("qir.waiting()")
-    time.sleep(0.5)  # the terminal draws on the next frames
-    shot = Path(work) / "power9-board.png"
-    page.driver.save_screenshot(str(shot))
-    page.forget_games()
-    return shot
+    cut = min(range(300, 500, 3), key=scene)
+    return b"\n".join(lines[:cut]) + b"\n"
+
+
+CONTRAST_JS = """
+const luminance = rgb => {
+    const [r, g, b] = rgb.map(c => { c /= 255; return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4; });
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+};
+const colour = text => text.match(/[\\d.]+/g).map(Number);
+const background = e => {
+    for (; e; e = e.parentElement) {
+        const c = colour(getComputedStyle(e).backgroundColor);
+        if (c.length < 4 || c[3] > 0) return c.slice(0, 3);
+    }
+    return [255, 255, 255];
+};
+const pairs = {};
+for (const e of document.querySelectorAll('body *')) {
+    const own = Array.from(e.childNodes).some(n => n.nodeType === 3 && n.textContent.trim() !== '');
+    const style = getComputedStyle(e);
+    if (!own || style.visibility === 'hidden' || e.closest('[hidden], .unseen, .xterm-helpers') ||
+        e.getClientRects().length === 0) continue;
+    const fg = colour(style.color).slice(0, 3), bg = background(e);
+    const [l1, l2] = [luminance(fg), luminance(bg)].sort((a, b) => b - a);
+    pairs[`${style.color} on rgb(${bg.join(', ')})`] = Math.round((l1 + 0.05) / (l2 + 0.05) * 100) / 100;
+}
+return pairs;
+"""
+
+
+def power9_screens(page, linux, work, failures):
+    """A Power 9 game in the middle of combat, in both views at 390x844 (a
+    phone) and 1920x1080: a screenshot of each, the contrast of every text
+    colour on the page, and the two sides' styles, which must differ in more
+    than colour."""
+    stdin = power9_mid_combat(linux)
+    shots, contrasts = [], {}
+    for view in ("drawn", "classic"):
+        page.set_view(view)
+        for width, height in ((390, 844), (1920, 1080)):
+            name = f"power9-{view}-{width}x{height}"
+            try:
+                emulate(page, (width, height), width < 900)
+                page.open("?seed=32")
+                page.first_question()
+                page.type(stdin, end=False)
+                page.until("qir.waiting()")
+                time.sleep(0.5)  # the terminal draws on the next frames
+                shot = Path(work) / f"{name}.png"
+                page.driver.save_screenshot(str(shot))
+                shots.append(shot)
+                contrasts.update(page.js(CONTRAST_JS))
+                if view == "drawn":
+                    sides = page.js("return ['theirs', 'yours'].map(side => {"
+                                    "const s = getComputedStyle(document.querySelector('table.side.' + side));"
+                                    "return [s.borderTopStyle, s.borderTopWidth, s.fontWeight]; })")
+                    failures.case(name, failures.check(name, "the sides' border and weight differ", True,
+                                                       all(a != b for a, b in zip(*sides))))
+                page.forget_games()
+            except Exception as error:  # pylint: disable=broad-except
+                failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+            finally:
+                page.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+                page.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
+    page.set_view("drawn")
+    low = {pair: ratio for pair, ratio in contrasts.items() if ratio < 4.5}
+    failures.case("contrast", failures.check("contrast", "text colours under 4.5:1", {}, low))
+    return shots, contrasts
+
+
+def reading_keys(page, failures):
+    """At a question with a fight on the board, the reading keys (Alt with a
+    digit or a letter) read what they name into the live region, and no
+    answer reaches the game."""
+    name = "reading-keys"
+    try:
+        emulate(page, (1366, 768), False)
+        plan = {"seed": 32, "order": "2", "opponent": "q", "power": "9", "instructions": "n", "said": False,
+                "cells": False}
+        page.open("?seed=32")
+        page.first_question()
+        for _ in range(DRAWN_ANSWERS):
+            step = page.driver.execute_async_script("qirCheck.next(arguments[0], arguments[1])", plan)
+            board = page.js("return qir.board()")
+            if step.get("ended") or (board and board["attacker"] >= 0 and board["columns"] and
+                                     any(c[0] for c in board["columns"])):
+                break
+            press(page, step["key"])
+        before = page.js("return [qir.output(), qir.record()]")
+        human, them = board["sides"][board["human"]], board["sides"][1 - board["human"]]
+        attacker = board["attacker"]
+        column_a = board["columns"][0]
+        wanted = {
+            "1": [f"{board['opponent']}'s rows: {them['bases']} Base"],
+            "2": ["attacking: A " + (str(column_a[0]) if column_a[0] else "empty")],
+            "3": ["defending: A " + (str(column_a[2]) if column_a[2] else "unopposed" if column_a[4] else "empty")],
+            "4": [f"Your rows: {human['bases']} Base"],
+            "5": ["Your Reserves: "] + [f"{n} of Power {p + 1}" for p, n in enumerate(human["res"]) if n],
+            "6": ["fight"],
+            "A": ["Column A: " + ("You" if attacker == board["human"] else board["opponent"]) + " attacking"],
+        }
+        read = {}
+        for key, parts in wanted.items():
+            press(page, key, alt=True)
+            read[key] = page.js("return document.getElementById('said').textContent")
+            if not all(part in read[key] for part in parts):
+                failures.failed.append(f"{name}: Alt+{key} read {read[key]!r}, not {parts}")
+        after = page.js("return [qir.output(), qir.record()]")
+        page.js("qir.endInput()")
+        page.forget_games()
+        failures.case(name, failures.check(name, "no answer sent by a reading key", before, after))
+    except Exception as error:  # pylint: disable=broad-except
+        failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+    finally:
+        page.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+
+def focus_after_controls(page, failures, downloads):
+    """After a click on each control of the page, the next key typed is an
+    answer the game reads; a key never works the control again."""
+    controls = ["#menu", "#help summary", "#explain", "#download", "#answers button", "#classic", "#screen-reader",
+                "#classic", "#new-game", "#kept-games button"]
+    emulate(page, (600, 900), False)  # narrow: the controls are behind the Menu button
+    try:
+        page.forget_games()
+        page.open("?seed=40")
+        page.first_question()
+        page.type(b"n\n1\n5\nd\n\n", end=False)  # a few answers, so the game is kept
+        for selector in controls:
+            name = "focus-after-" + selector.strip("#").replace(" ", "-")
+            try:
+                if selector == "#kept-games button":
+                    page.open()  # the kept games are offered when the page opens without a seed
+                page.until("qir.waiting() || document.querySelector('#kept:not([hidden])')", 10)
+                downloaded = len(list(Path(downloads).iterdir()))
+                page.driver.find_element(By.CSS_SELECTOR, selector).click()
+                time.sleep(0.2)
+                page.until("qir.waiting()", 10)
+                shown = page.js("return qir.output().length")
+                if page.js("return qir.view()") == "classic":
+                    page.driver.execute_cdp_cmd("Input.insertText", {"text": "n"})
+                press(page, "\n" if page.js("return qir.view()") == "classic" else "n")
+                reached = page.until("qir.output().length > arguments[0]", 10, shown)
+                again = len(list(Path(downloads).iterdir())) - downloaded > (1 if selector == "#download" else 0)
+                failures.case(name, failures.check(name, "the next key reached the game", True, bool(reached)),
+                              failures.check(name, "the control worked once", False, again))
+            except Exception as error:  # pylint: disable=broad-except
+                failures.failed.append(f"{name}: {type(error).__name__}: {error}")
+        page.forget_games()
+    finally:
+        page.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        page.set_view("drawn")
 
 
 def only_local_requests(page):
@@ -784,7 +928,9 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 def sizes(site):
-    files = ["qir.js", "page.js", "xterm/xterm.js", "xterm/addon-fit.js"]
+    """Every file the page loads, gzipped."""
+    files = ["index.html", "page.css", "qir.js", "page.js", "board.js", "speech.js", "xterm/xterm.js",
+             "xterm/addon-fit.js", "xterm/xterm.css"]
     return {f: len(gzip.compress((Path(site) / f).read_bytes(), 9)) for f in files}
 
 
@@ -822,7 +968,11 @@ def main():
             disk_load = from_disk.loads[0]
         finally:
             from_disk.driver.quit()
-        shot = power9_screenshot(page, linux, work)
+        classic_games(page, linux, failures, cases[:3] + cases[-2:])
+        drawn = drawn_games(page, linux, failures)
+        reading_keys(page, failures)
+        focus_after_controls(page, failures, downloads)
+        shots, contrasts = power9_screens(page, linux, work, failures)
     finally:
         page.driver.quit()
         server.shutdown()
@@ -838,7 +988,12 @@ def main():
           f"; together {total / 1024:.1f} KB (limit {SIZE_LIMIT // 1024} KB)")
     print(f"first question on the screen: {loads[0]:.0f} ms at the first opening, median {statistics.median(loads):.0f} ms, "
           f"slowest {max(loads):.0f} ms over {len(loads)} openings; {disk_load:.0f} ms from the disk (file://)")
-    print(f"screenshot of a Power 9 board: {shot}")
+    print(f"drawn view: {drawn['games']} games by taps and keys, {drawn['answers']} answers, "
+          f"{drawn['questions']} questions checked")
+    print("contrast of the page's text colours: " + ", ".join(f"{ratio}:1 ({pair})" for pair, ratio in
+                                                            sorted(contrasts.items(), key=lambda item: item[1])[:6]) +
+          f"; lowest of {len(contrasts)} pairs first")
+    print("screenshots of a Power 9 game in combat: " + ", ".join(str(shot) for shot in shots))
     if "replay" in hostile:
         print(f"the largest record ({hostile['answers']} refused answers) replayed in {hostile['replay']:.0f} s, "
               f"the tab at most {hostile['memory'] / (1 << 20):.0f} MB of its own "
