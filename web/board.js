@@ -42,13 +42,27 @@ function unitsSaid(counts, full) {
     return said.length > 0 ? said.join(', ') : 'none';
 }
 
-// What a key names on an answer button: the key, and a word where it helps.
-function answerLabel(kind, key) {
-    if (kind === 'pause') {
+// What a key names on an answer button: the key, and a word where it helps:
+// a menu's option is named in its text as "Pass (p)".
+function answerLabel(question, key) {
+    if (question.kind === 'pause') {
         return 'Go on';
     }
-    if (kind === 'yesNo') {
+    if (question.kind === 'yesNo') {
         return key === 'y' ? 'y: yes' : 'n: no';
+    }
+    const option = question.kind === 'letter' && new RegExp(`(?:^|\n)([A-Z][A-Za-z -]*) \\(${key}\\)`).exec(question.text);
+    if (option) {
+        return `${key}: ${option[1]}`;
+    }
+    // "Attacker, Defender, or Base (a, d or b)"
+    const list = question.kind === 'letter' && /([A-Z]\w*(?:,? (?:or )?[A-Z]\w*)+) \(([a-z](?:,? (?:or )?[a-z])+)\)/.exec(question.text);
+    if (list) {
+        const names = list[1].split(/,? (?:or )?/);
+        const keys = list[2].split(/,? (?:or )?/);
+        if (names.length === keys.length && keys.includes(key)) {
+            return `${key}: ${names[keys.indexOf(key)]}`;
+        }
     }
     return key === '\x7f' ? 'DEL' : key;
 }
@@ -310,7 +324,7 @@ function createDrawnView(root, send) {
         }
         const keys = question.kind === 'pause' ? ['\n'] : Array.from(question.accepts);
         for (const key of keys) {
-            const b = element('button', answerLabel(question.kind, key), 'answer');
+            const b = element('button', answerLabel(question, key), 'answer');
             b.type = 'button';
             b.dataset.key = key;
             b.addEventListener('click', () => answer(key));
@@ -344,6 +358,7 @@ function createDrawnView(root, send) {
         pending = [];
         drawBoard();
         questionLine.textContent = question ? question.text.trim() : '';
+        questionLine.scrollTop = questionLine.scrollHeight;  // a long menu shows its prompt
         drawAnswers();
         log.scrollTop = log.scrollHeight;
         return news;

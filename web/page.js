@@ -108,7 +108,9 @@
     function showView(g) {
         const classic = g.view === 'classic';
         document.getElementById('drawn').hidden = classic;
-        document.getElementById('terminal').hidden = !classic;
+        // The terminal stays laid out, out of sight, so that it keeps the
+        // measure of its characters and has its size at once when shown.
+        document.getElementById('terminal').classList.toggle('off', !classic);
         document.getElementById('screen-reader-switch').hidden = !classic;
         gameArea.setAttribute('aria-label', classic ? 'Qir, the classic view: type each answer and press Enter'
             : 'Qir: each key is an answer; Alt with a digit or a letter reads the board');

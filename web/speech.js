@@ -58,5 +58,17 @@ function createSpeech(area, region, view, explaining) {
         }
     });
 
+    // A phone's keyboard opens on the answer field and may give no key for
+    // what it types (Android's): what reaches the field is typed as keys.
+    const field = area.querySelector('#typed');
+    field.addEventListener('input', () => {
+        for (const ch of field.value) {
+            if (view.question() !== null) {
+                view.answer(ch === '\n' ? '\n' : ch);
+            }
+        }
+        field.value = '';
+    });
+
     return {news, say, clear: () => { last = ''; region.textContent = ''; }};
 }

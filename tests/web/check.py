@@ -263,13 +263,12 @@ class Page:
 
     def forget_games(self):
         """Forgets the kept games, and keeps the view chosen."""
-        self.js("const view = localStorage.getItem('qir:view'); localStorage.clear();"
-                "if (view) localStorage.setItem('qir:view', view);")
+        self.js("Object.keys(localStorage).filter(key => !key.startsWith('qir:view'))"
+                ".forEach(key => localStorage.removeItem(key));")
 
     def set_view(self, view):
         """The view ('drawn' or 'classic') of the games started from now on."""
-        if not self.driver.current_url.startswith(self.site.rsplit("/", 1)[0]):
-            self.open()
+        self.open()
         self.js("localStorage.setItem('qir:view', arguments[0])", view)
 
     def screen(self):
@@ -385,21 +384,24 @@ def wait_for_download(folder, timeout=20):
 
 def replay_in_page(page, linux, failures):
     """A record file opened in the page replays there as qir --replay shows it
-    on a terminal, waiting for Return before each screen; so do files named as
-    the folders of a system (a short game for these)."""
+    on a terminal of the page's terminal's size, waiting for Return before
+    each screen; so do files named as the folders of a system (a short game
+    for these)."""
     whole = answers(DATA / "bench" / "quelby-first-power4.in")
     short = b"\n".join(whole.split(b"\n")[:120]) + b"\n"
     for file_name, stdin in [("game.qir", whole), ("dev", short), ("tmp", short), ("proc", short), ("home", short)]:
         name = "replay-opened-file" + ("" if file_name == "game.qir" else "-named-" + file_name)
         try:
             _, record = linux.play(name + "-played", ["--seed", "33", "--record", "game.qir"], stdin)
-            want_out = linux.replay_on_terminal(name, record)
-            path = linux.work / "linux" / name / file_name
+            path = linux.work / "linux" / (name + "-played") / file_name
             path.write_bytes(record)
             page.open("?seed=1")
             page.first_question()
             page.driver.find_element(By.ID, "replay-file").send_keys(str(path))
+            size = tuple(page.until("qir.view() === 'classic' && qir.waiting() && qir.size()"))
             out, _, _ = watch_replay(page)
+            # The viewer's Return before each screen, on a terminal of the page's size.
+            want_out, _ = linux.on_terminal(name, ["--replay", "game.qir"], record, b"\n" * 5000, size, typed=True)
             page.forget_games()
             failures.case(name, failures.check(name, "replayed output", without_colour(want_out), without_colour(out)))
         except Exception as error:  # pylint: disable=broad-except
@@ -726,8 +728,10 @@ def short_window(page, failures):
         for number, line in enumerate(lines):
             page.until("qir.waiting() || qir.ended()")
             output = page.js("return qir.output()")
-            # The first four questions come before the first board.
-            if number >= 4 and not board_and_question_in_view(page.screen(), output[read:]):
+            # The questions of a new game come before its first board.
+            question = without_colour(output[read:].encode("latin-1")).decode("latin-1")
+            drawn = "\x1b[H\x1b[2J" in output[output.rfind("Welcome to QIR!"):]
+            if drawn and not board_and_question_in_view(page.screen(), question):
                 hidden.append(number)
             read = len(output)
             page.js("qir.keys(arguments[0])", line.decode("latin-1") + "\r")  # echoed, as a player types
