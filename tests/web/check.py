@@ -4,18 +4,23 @@
 Serves the unpacked web zip on 127.0.0.1 and plays in headless Chromium,
 through the page's test interface (window.qir), the same answers and seeds
 as build/qir: the recorded sessions of tests/data and its long games, and
-streams of answers made here from fixed seeds. The page shows the game in
-colour (--color=always): each game's output, its colour sequences taken out,
-must be the Linux game's standard output, and one game's output, colour and
-all, that of `qir --color=always`; the record must be the Linux record, byte
-for byte. Then it continues a game interrupted by a reload (and a second tab must
-find it in use), plays a few keys through the terminal itself, replays a
-downloaded record with `qir --replay` and record files opened in the page
-(named dev, tmp, proc and home too), shows names and a seed full of escape
-sequences only escaped, refuses a 1.5 GB file at once, replays a 16 MiB
-record of refused answers to its end while measuring the tab's memory, and
-saves a screenshot of a Power 9 board. Prints how many matched, the load
-time, the sizes and the memory; exits non-zero on any difference.
+streams of answers made here from fixed seeds. In the drawn view, the
+page's default, the game writes as to a pipe: each game's output must be
+the Linux game's standard output, and its record the Linux record, byte for
+byte; in the classic view (a terminal, in colour) five of them must write
+what `qir --color=always` writes to a terminal of the same size. Seeded
+games in the drawn view are played by taps (touch emulated, at phone sizes)
+and by keys, the page itself checking at every question what a player sees
+(questions.js). Then it reads with the reading keys, clicks every control
+and types an answer after it, continues a game interrupted by a reload (and
+a second tab must find it in use), plays a few keys through the terminal
+itself, replays a downloaded record with `qir --replay` and record files
+opened in the page (named dev, tmp, proc and home too), shows names and a
+seed full of escape sequences only escaped, refuses a 1.5 GB file at once,
+replays a 16 MiB record of refused answers to its end while measuring the
+tab's memory, computes the contrast of the page's text colours and saves
+screenshots of a Power 9 combat in both views. Prints how many matched, the
+load time, the sizes and the memory; exits non-zero on any difference.
 
 Run by scripts/web-check with Debian's python3 (which has selenium):
     /usr/bin/python3 tests/web/check.py SITE QIR WORK
