@@ -112,6 +112,7 @@
         // measure of its characters and has its size at once when shown.
         document.getElementById('terminal').classList.toggle('off', !classic);
         document.getElementById('screen-reader-switch').hidden = !classic;
+        document.getElementById('explain-switch').hidden = classic;
         gameArea.setAttribute('aria-label', classic ? 'Qir, the classic view: type each answer and press Enter'
             : 'Qir: each key is an answer; Alt with a digit or a letter reads the board');
         if (classic) {
