@@ -42,6 +42,8 @@ add_custom_command(
 set(_qir_page_files
   index.html ${PROJECT_SOURCE_DIR}/web/index.html
   page.js ${PROJECT_SOURCE_DIR}/web/page.js
+  board.js ${PROJECT_SOURCE_DIR}/web/board.js
+  speech.js ${PROJECT_SOURCE_DIR}/web/speech.js
   page.css ${PROJECT_SOURCE_DIR}/web/page.css
   keep.js ${PROJECT_SOURCE_DIR}/web/keep.js
   share.js ${PROJECT_SOURCE_DIR}/web/share.js

@@ -15,7 +15,7 @@ void ReleaseGame()
 
 }  // namespace
 
-int PlayQir(int argc, char* argv[])
+int PlayQir(int argc, char* argv[], const Listener& seat)
 {
     GuardStandardStreams();
     const Options options = ReadOptions(argc, argv);
@@ -35,9 +35,7 @@ int PlayQir(int argc, char* argv[])
     SetAnswerSource(source);
     OsBeforeExit(ReleaseGame);
 
-    if (options.explain) {
-        SetListener(ExplainSeat());
-    }
+    SetListener(options.explain ? ExplainSeat() : seat);
     do {
         PlayOneGame();
     } while (AskYesNo("Want to play again? y or n: "));

@@ -99,9 +99,10 @@ void PrintVersion();
 #include "seat/seat.h"
 
 // playQir.cpp: the program's body, which main calls with its command line,
-// and so can a test, after ResetQir, as often as it likes. Returns the exit
-// status of a run that ends by the player's choice; any other end is an OsExit.
-int PlayQir(int argc, char* argv[]);
+// and so can a test, after ResetQir, as often as it likes. `seat` hears the
+// game unless --explain asks for its own. Returns the exit status of a run
+// that ends by the player's choice; any other end is an OsExit.
+int PlayQir(int argc, char* argv[], const Listener& seat = {});
 void ResetQir();
 
 // daily.cpp: the day's game, its seed and its settings.

@@ -271,6 +271,7 @@ TEST_F(CompactTest, ColourStylesEachSideAndTheQuestionAndAddsNothingElse)
                 SCOPED_TRACE((compact ? "compact, human " : "full, human ") + std::to_string(human) + ", Power " +
                              std::to_string(power));
                 auto draw = [&](Colour colour) {
+                    FreeAllRows();  // the rows of the draw before
                     Screen(80, 24, compact, false, colour);
                     NewGame(human, power, 'd');
                     Commit(giAINum, {2});  // an attacker nobody opposes yet: an ! in the human's Defending row

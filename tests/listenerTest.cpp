@@ -3,8 +3,9 @@
 // junk among the answers. At every read, what the question accepts agrees
 // with how the game answers it, and a refusal is heard for exactly the reads
 // it does not accept; the events alone rebuild every board the game prints
-// and the board the records hold. Then each kind of refusal, as --explain
-// tells it.
+// and the board the records hold, and the records hold each printed board as
+// it is about to be printed. --explain, telling a seat of its own, prints
+// nothing. Then each kind of refusal, as --explain tells it.
 #include <algorithm>
 #include <functional>
 #include <random>
@@ -25,6 +26,9 @@ struct Play {
     std::vector<std::pair<long, Event>> events;
     Board live;                  // the board as the events have it so far
     std::vector<size_t> unlike;  // the reads where it is not the board the records hold
+    std::vector<Board> shown;    // the records as each board was about to be printed
+    Listener explain;            // --explain, telling `told` instead of printing
+    std::string told;
 };
 Play* gPlay = nullptr;
 
@@ -238,11 +242,18 @@ TEST(Listener, HearsWhatEveryReadAcceptsAndEveryChangeOfTheBoard)
             c = static_cast<unsigned char>(key[0]);
             return given;
         };
-        const Listener listener{nullptr, [](const Refusal&) { gPlay->refused.back() = true; },
+        play.explain = ExplainSeat([](std::string_view lines) { gPlay->told += lines; });
+        const Listener listener{[](const Question& q) { gPlay->explain.question(q); },
+                                [](const Refusal& r) {
+                                    gPlay->refused.back() = true;
+                                    gPlay->explain.refusal(r);
+                                },
                                 [](const Event& e) {
                                     gPlay->events.emplace_back(Written(), e);
                                     Apply(gPlay->live, e);
-                                }};
+                                    gPlay->explain.event(e);
+                                },
+                                [] { gPlay->shown.push_back(ReadBoard()); }};
         const std::string out = RunWithInput(
             "",
             [&] {
@@ -269,13 +280,29 @@ TEST(Listener, HearsWhatEveryReadAcceptsAndEveryChangeOfTheBoard)
         }
         Board board;
         auto e = play.events.begin();
+        auto shown = play.shown.begin();
+        const int human = play.events.front().second.side;
         for (size_t at = out.find(kClear); at != std::string::npos; at = out.find(kClear, at + 1), ++boards) {
             for (; e != play.events.end() && e->first <= static_cast<long>(at); ++e) {
                 Apply(board, e->second);
             }
-            const std::string printed = Printed(board, play.events.front().second.side);
+            const std::string printed = Printed(board, human);
             EXPECT_EQ(out.substr(at + kClear.size(), printed.size()), printed) << "the board at " << at;
+            ASSERT_NE(shown, play.shown.end()) << "a board printed unheard at " << at;
+            EXPECT_EQ(Printed(*shown++, human), printed) << "the records as the board at " << at << " was printed";
         }
+        EXPECT_EQ(shown, play.shown.end()) << "a board heard and never printed";
+        const auto refusals = std::count(play.refused.begin(), play.refused.end(), true);
+        const auto pauses = std::count_if(play.asked.begin(), play.asked.end(), [&](const auto& a) {
+            return a.second.kind == QuestionKind::kPause && play.refused[&a - play.asked.data()];
+        });
+        EXPECT_EQ(out.find("Refused: "), std::string::npos) << "--explain printed, telling a seat of its own";
+        size_t told = 0;
+        for (size_t at = play.told.find("Refused: "); at != std::string::npos;
+             at = play.told.find("Refused: ", at + 1)) {
+            ++told;
+        }
+        EXPECT_EQ(static_cast<long>(told), refusals - pauses) << "refusals told to the seat";
         reads += play.asked.size();
     }
     std::printf("%zu reads and %zu boards checked\n", reads, boards);

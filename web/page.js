@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Qir's web page: the game (qir.js, the same sources as on a terminal, built
-// to WebAssembly) runs beside a terminal emulator (xterm.js). This file is
-// the page's half of src/os/osWeb.cpp and what a terminal and its shell give a
-// player elsewhere: the line editing and echo of typed answers, the clear
-// screen, a record of every game kept in the browser's storage, one tab at a
-// time per game, and the choice of what to play.
+// to WebAssembly) runs in one of two views: the drawn view (web/board.js and
+// web/speech.js), where the page draws the board and the answers from what the
+// game's page seat hands it and the game writes as to a pipe, or the classic
+// view, a terminal emulator (xterm.js). This file is the page's half of
+// src/os/osWeb.cpp and what a terminal and its shell give a player elsewhere:
+// the line editing and echo of typed answers, the clear screen, a record of
+// every game kept in the browser's storage, one tab at a time per game, and
+// the choice of what to play and in which view.
 'use strict';
 
 (() => {
@@ -13,6 +16,8 @@
     const kCrashed = 134;                 // the status of a game that broke off, as a shell reports an abort
     const kLargestRecord = 16 << 20;      // src/record.cpp's bound: a file is read no further than one byte past it
     const kRecordFolder = '/records';     // the game's folder in its file system, which holds records only
+    const kViewKey = 'qir:view';          // 'classic' when the player chose the terminal
+    const kExplainKey = 'qir:explain';    // 'off' when the player turned the account off
     // The terminal parses what it is given a little at a time: the game waits
     // while more than the high-water mark of its output is still unparsed,
     // until less than the low-water mark is, so nothing is ever discarded.
@@ -37,6 +42,19 @@
     term.open(document.getElementById('terminal'));
     fit.fit();
     new ResizeObserver(() => fit.fit()).observe(document.getElementById('terminal'));
+
+    // The drawn view, and what a screen reader hears of it.
+    const gameArea = document.getElementById('game');
+    const drawn = createDrawnView(document.getElementById('drawn'), line => {
+        if (game !== null && game.view === 'drawn') {
+            giveInput(game, encoder.encode(line), false);
+        }
+    });
+    const explainSwitch = document.getElementById('explain');
+    const speech = createSpeech(gameArea, document.getElementById('said'), drawn, () => explainSwitch.checked);
+    const classicSwitch = document.getElementById('classic');
+    classicSwitch.checked = localStorage.getItem(kViewKey) === 'classic';
+    explainSwitch.checked = localStorage.getItem(kExplainKey) !== 'off';
 
     const encoder = new TextEncoder();
     let shownAt = null;  // when the game's first output reached the screen, in ms since the page was opened
@@ -67,17 +85,45 @@
     // Something that went wrong before or around a game, said on the page's
     // terminal as the game says its own failures, and beside it.
     function sayFailure(text) {
-        term.write(shown(text) + '\n');
+        writeShown(shown(text) + '\n');
         showState(shown(text.replace(/^qir: /, '')));
+    }
+
+    // Text of the page's own (already shown safely) where the game is seen.
+    function writeShown(text) {
+        if (game !== null && game.view === 'drawn') {
+            drawn.output(text);
+            drawn.waiting();
+        } else {
+            term.write(text);
+        }
+    }
+
+    // The view a game is played in: a replay is shown on the terminal, a
+    // screen at a time, as qir --replay shows it; any other game in the view
+    // the player chose.
+    function showView(g) {
+        const classic = g.view === 'classic';
+        document.getElementById('drawn').hidden = classic;
+        // The terminal stays laid out, out of sight, so that it keeps the
+        // measure of its characters and has its size at once when shown.
+        document.getElementById('terminal').classList.toggle('off', !classic);
+        document.getElementById('screen-reader-switch').hidden = !classic;
+        document.getElementById('explain-switch').hidden = classic;
+        gameArea.setAttribute('aria-label', classic ? 'Qir, the classic view: type each answer and press Enter'
+            : 'Qir: each key is an answer; Alt with a digit or a letter reads the board');
+        if (classic) {
+            fit.fit();
+        }
     }
 
     // ---- The game's process: its standard input, output and record.
 
     // One run of the game: a fresh instance of the WebAssembly module, as a
     // new process is on a terminal. The classic view shows the game's own
-    // colours, whatever the browser says of its environment.
+    // colours, whatever the browser says of its environment; in the drawn
+    // view the game writes as to a pipe, without them.
     function startGame(args, recordName, release, file) {
-        args = ['--color=always'].concat(args);
         const g = {
             recordName,            // the record kept in storage, or null
             release,               // gives back the record's lock
@@ -97,9 +143,18 @@
             line: '',              // the line being edited, not yet sent
             ended: false,
             status: null,
+            args,
+            view: args.includes('--replay') ? 'classic' : classicSwitch.checked ? 'classic' : 'drawn',
+            decoder: new TextDecoder(),
         };
         game = g;
         term.reset();
+        drawn.reset();
+        speech.clear();
+        showView(g);
+        if (g.view === 'classic') {
+            args = ['--color=always'].concat(args);
+        }
         showState('');
         document.getElementById('download').disabled = recordName === null;
         const calls = pageCalls(g);
@@ -109,7 +164,9 @@
             // After what the game wrote before it, as on a terminal.
             printErr: text => {
                 handOutput(g);
-                term.write(shown(text) + '\n');
+                if (g === game) {
+                    writeShown(shown(text) + '\n');
+                }
             },
             onExit: status => gameEnded(g, status),
             onAbort: () => gameEnded(g, kCrashed),
@@ -133,7 +190,7 @@
             gameEnded(g, kCrashed);
             sayFailure(`qir: cannot start the game: ${error.message || error}`);
         });
-        term.focus();
+        focusGame();
         return g;
     }
 
@@ -146,6 +203,10 @@
         g.gathered = [];
         g.gatheredBytes = 0;
         if (g !== game || piece.length === 0) {
+            return;
+        }
+        if (g.view === 'drawn') {
+            drawn.output(g.decoder.decode(piece, {stream: true}));
             return;
         }
         g.unparsed += piece.length;
@@ -179,7 +240,7 @@
                 } else if (g.gatheredBytes === bytes.length) {
                     queueMicrotask(() => handOutput(g));
                 }
-                if (shownAt === null) {
+                if (shownAt === null && g.view === 'classic') {
                     shownAt = performance.now();
                 }
                 return g.unparsed + g.gatheredBytes > kHighWater ? kTerminalBehind : kMoreShown;
@@ -200,7 +261,26 @@
                 return g.inputEnded ? kEndOfInput : kNothingTyped;
             },
             keysTyped() {
+                if (g.view === 'drawn' && g === game) {
+                    handOutput(g);
+                    speech.news(drawn.waiting());
+                    if (shownAt === null && drawn.question() !== null) {
+                        shownAt = performance.now();
+                    }
+                }
                 return new Promise(resolve => { g.wake = resolve; });
+            },
+            // Whether the game's page seat is wanted: the drawn view's.
+            draws() {
+                return g.view === 'drawn' ? 1 : 0;
+            },
+            // What the game's page seat hands over: a question with the
+            // board, a refusal or an event, each with its account.
+            hear(text) {
+                if (g.view === 'drawn' && g === game) {
+                    handOutput(g);
+                    drawn.heard(JSON.parse(text));
+                }
             },
             keepRecord() {
                 g.recordText = g.module.FS.readFile(g.recordName, {encoding: 'utf8'});
@@ -216,12 +296,13 @@
                 }
                 return 1;
             },
-            // The page's terminal is the game's screen and its keyboard.
+            // The page's terminal is the game's screen and its keyboard; in
+            // the drawn view the game writes as to a pipe.
             isTerminal() {
-                return 1;
+                return g.view === 'classic' ? 1 : 0;
             },
             screenSize() {
-                return {rows: term.rows, columns: term.cols};
+                return g.view === 'classic' ? {rows: term.rows, columns: term.cols} : null;
             },
         };
     }
@@ -248,6 +329,11 @@
     // stays unfinished, to be continued, as after a closed terminal.
     function gameEnded(g, status) {
         g.ended = true;
+        if (g === game && g.view === 'drawn') {
+            handOutput(g);
+            drawn.output(g.decoder.decode());
+            speech.news(drawn.ended());
+        }
         g.status = status;
         if (g.release) {
             g.release();
@@ -325,24 +411,28 @@
         sessionStorage.setItem(kPlayingKey, name);
     }
 
-    async function continueGame(name) {
+    // Resolves to false while another tab holds the game; `say` tells so.
+    async function continueGame(name, say = true) {
         const release = await QirKeep.lock(name);
         if (release === null) {
-            showState(`This game is being played in another tab or window: go on with it there (${shown(name)}).`);
-            focusGame();
-            return;
+            if (say) {
+                showState(`This game is being played in another tab or window: go on with it there (${shown(name)}).`);
+                focusGame();
+            }
+            return false;
         }
         const text = QirKeep.text(name);
         if (text === null) {
             release();
             offerKeptGames();
-            return;
+            return true;
         }
         leaveGame();
         const g = startGame(['--resume', name], name, release, {name, bytes: encoder.encode(text)});
         const known = QirKeep.about(name);
         g.day = known && known.day ? known.day : null;
         sessionStorage.setItem(kPlayingKey, name);
+        return true;
     }
 
     // Shows a record as qir --replay does; nothing of it is kept.
@@ -406,11 +496,6 @@
         b.textContent = text;
         b.addEventListener('click', action);
         return b;
-    }
-
-    // After a control of the page, keys go to the game again.
-    function focusGame() {
-        term.focus();
     }
 
     function todayInUtc() {
@@ -651,6 +736,57 @@
         term.options.screenReaderMode = event.target.checked;
         focusGame();
     });
+    document.getElementById('menu').addEventListener('click', event => {
+        const controls = document.getElementById('controls');
+        controls.hidden = !controls.hidden;
+        event.currentTarget.setAttribute('aria-expanded', String(!controls.hidden));
+    });
+    explainSwitch.addEventListener('change', () => {
+        localStorage.setItem(kExplainKey, explainSwitch.checked ? 'on' : 'off');
+        document.getElementById('log').classList.toggle('no-account', !explainSwitch.checked);
+    });
+    document.getElementById('log').classList.toggle('no-account', !explainSwitch.checked);
+    classicSwitch.addEventListener('change', () => {
+        localStorage.setItem(kViewKey, classicSwitch.checked ? 'classic' : 'drawn');
+        switchView();
+    });
+
+    // A game in play goes on in the other view from its record, as a resumed
+    // game: the record stays one game's. A replay, or a game with nothing
+    // kept yet, starts again in the new view, the same seed (if any) with it.
+    async function switchView() {
+        const g = game;
+        if (g === null || g.ended || g.args.includes('--replay')) {
+            return;
+        }
+        if (g.recordName === null || !QirKeep.isKept(g.recordName)) {
+            leaveGame();
+            const seed = g.args.indexOf('--seed');
+            newGame(seed >= 0 ? g.args[seed + 1] : null, g.day);
+            return;
+        }
+        leaveGame();
+        // The lock this tab gave back is free once the browser has seen it go.
+        for (let tries = 0; tries < 40 && !(await continueGame(g.recordName, false)); ++tries) {
+            await new Promise(resolve => setTimeout(resolve, 25));
+        }
+    }
+
+    // After any control of the page, keys go to the game again, so that a key
+    // meant as an answer never works a control (nor a control's key the game).
+    function focusGame() {
+        if (game !== null && game.view === 'classic') {
+            term.focus();
+        } else {
+            gameArea.focus({preventScroll: true});
+        }
+    }
+    document.addEventListener('click', event => {
+        if (event.target instanceof Element && event.target.closest('button, label, summary')) {
+            setTimeout(focusGame);
+        }
+    });
+    document.addEventListener('change', () => setTimeout(focusGame));
 
     // The installed page works offline: its files are kept by a service
     // worker where the browser allows one (https, localhost), which says
@@ -723,6 +859,10 @@
     window.qir = {
         type: text => game && giveInput(game, byteString(text), false),
         keys: text => typed(text),  // as keys pressed on the page's terminal: echoed and edited there
+        view: () => (game ? game.view : null),
+        size: () => [term.rows, term.cols],
+        board: () => drawn.board(),
+        question: () => (game !== null && game.view === 'drawn' ? drawn.question() : null),
         endInput: () => game && giveInput(game, [], true),
         output: () => (game ? game.output.map(latin1).join('') : ''),
         record: () => (game ? game.recordText : ''),
@@ -746,7 +886,11 @@
             }
             return true;
         },
+        // The terminal's rows, or in the drawn view the log's lines.
         screen: () => {
+            if (game !== null && game.view === 'drawn') {
+                return drawn.lines();
+            }
             const buffer = term.buffer.active;
             return Array.from({length: term.rows}, (_, y) => buffer.getLine(buffer.viewportY + y).translateToString(true));
         },

@@ -6,9 +6,9 @@
 'use strict';
 
 const kCache = 'qir-page';
-const kFiles = ['./', 'index.html', 'page.js', 'keep.js', 'share.js', 'page.css', 'qir.js', 'xterm/xterm.js',
-                'xterm/xterm.css', 'xterm/addon-fit.js', 'fflate/fflate.js', 'manifest.webmanifest', 'icon-192.png',
-                'icon-512.png'];
+const kFiles = ['./', 'index.html', 'page.js', 'board.js', 'speech.js', 'keep.js', 'share.js', 'page.css', 'qir.js',
+                'xterm/xterm.js', 'xterm/xterm.css', 'xterm/addon-fit.js', 'fflate/fflate.js', 'manifest.webmanifest',
+                'icon-192.png', 'icon-512.png'];
 
 self.addEventListener('install', event => {
     event.waitUntil(caches.open(kCache).then(cache => cache.addAll(kFiles)).then(() => self.skipWaiting()));

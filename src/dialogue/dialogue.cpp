@@ -276,7 +276,8 @@ RefusalKind NoPower(char c)
 void SetListener(const Listener& listener)
 {
     gListener = listener;
-    gListening = listener.question != nullptr || listener.refusal != nullptr || listener.event != nullptr;
+    gListening = listener.question != nullptr || listener.refusal != nullptr || listener.event != nullptr ||
+                 listener.board != nullptr;
 }
 
 bool Listening()
@@ -638,6 +639,9 @@ void ShowBoard(std::string_view board)
 {
     if (gSource.screenPause != kNoPause) {
         PauseBeforeScreen();
+    }
+    if (gListener.board != nullptr) {
+        gListener.board();
     }
     StartScreen(board);
 }

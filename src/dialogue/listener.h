@@ -121,4 +121,5 @@ struct Listener {
     void (*question)(const Question& asked) = nullptr;  // before every read, ahead of its prompt or retry text
     void (*refusal)(const Refusal& refused) = nullptr;  // right after a refused read, ahead of the retry text
     void (*event)(const Event& happened) = nullptr;     // once the records show the change
+    void (*board)() = nullptr;  // a board is about to be printed: ReadBoard() gives what it shows
 };

@@ -15,8 +15,9 @@ namespace {
 constexpr size_t kWidth = 80;  // a combat's account fits three lines this wide
 constexpr size_t kCombatLines = 3;
 
-std::vector<Event> gHeard;  // what happened since the last question
-std::string gAccount;       // the lines being made
+std::vector<Event> gHeard;                             // what happened since the last question
+std::string gAccount;                                  // the lines being made
+void (*gTell)(std::string_view lines) = PrintAccount;  // where the lines go: the game's output, or a seat's own
 
 const char* Owner(int side)
 {
@@ -329,7 +330,7 @@ void TellHeard(const Question&)
         first = last;
     }
     gHeard.clear();
-    PrintAccount(gAccount);
+    gTell(gAccount);
 }
 
 void Hear(const Event& happened)
@@ -365,13 +366,14 @@ void TellRefusal(const Refusal& refused)
         taken.push_back(Key(t));
     }
     const std::string offer = taken.empty() ? "" : "; you can answer " + Joined(taken, " or ");
-    PrintAccount("Refused: " + why + offer + ".\n");
+    gTell("Refused: " + why + offer + ".\n");
 }
 
 }  // namespace
 
-Listener ExplainSeat()
+Listener ExplainSeat(void (*tell)(std::string_view lines))
 {
+    gTell = tell;
     gHeard.clear();
     return Listener{TellHeard, TellRefusal, Hear};
 }
