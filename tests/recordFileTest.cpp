@@ -24,6 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kHeader = "Qir record 1\ngame " QIR_VERSION "\n";
+// The answers and dice of a seeded game up to its first board and pause.
+const std::string kToTheFirstBoard = "answer n\\n\nanswer 1\\n\nanswer 2\\n\nanswer d\\n\ndice 5\nkey \\n\n";
 
 class RecordFile : public TempFolderTest {};
 
@@ -267,7 +269,7 @@ TEST_F(RecordFile, AResumeOfAMillionRefusedAnswersHoldsOnlyWhatItsScreenShows)
 {
     constexpr size_t kLargest = 16 << 20;
     const std::string retry = "You did not type a y or n.  Please try again: ";
-    const std::string toTheBoard = "answer n\\n\nanswer 1\\n\nanswer 2\\n\nanswer d\\n\ndice 5\nkey \\n\n";
+    const std::string& toTheBoard = kToTheFirstBoard;
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"", {}}, {"", {"--compact"}}, {toTheBoard, {}}, {toTheBoard, {"--compact"}}};
     const std::string record = File("refused");
@@ -294,6 +296,32 @@ TEST_F(RecordFile, AResumeOfAMillionRefusedAnswersHoldsOnlyWhatItsScreenShows)
         if (!kSanitizedBuild) {
             EXPECT_LT(resume.PeakKilobytes(), 100 * 1000) << "peak memory";
         }
+    }
+}
+
+// On a terminal a run of refused answers replays in a time that grows with
+// the run, before the first board (where the retries share one row) as below
+// it: a hundred thousand take a moment, where a screen that searched its
+// whole row again at each answer took many minutes.
+TEST_F(RecordFile, ARunOfRefusedAnswersReplaysOnATerminalInLinearTime)
+{
+    const std::string record = File("refused");
+    for (const std::string& before : {std::string(), kToTheFirstBoard}) {
+        SCOPED_TRACE(before.empty() ? "at the first question" : "below the board");
+        std::string content = kHeader + before;
+        for (int answer = 0; answer < 100000; ++answer) {
+            content += "answer x\n";  // typed with no Return, so the row never ends
+        }
+        WriteFile(record, content);
+        ScriptedSystem system;
+        system.terminal = {false, true, false};
+        system.rows = 50;  // the full board's layout, which leaves a long row unbroken
+        const auto started = std::chrono::steady_clock::now();
+        const RunResult replay = RunScripted({"--replay", record, "--delay", "0"}, system);
+        const auto took = std::chrono::steady_clock::now() - started;
+        EXPECT_EQ(replay.status, 0) << replay.report << replay.errors;
+        EXPECT_NE(replay.output.find("The record stops"), std::string::npos) << LastLines(replay.output, 3);
+        EXPECT_LT(took, std::chrono::seconds(60));
     }
 }
 

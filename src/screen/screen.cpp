@@ -140,11 +140,16 @@ int RowsOf(std::string_view text, bool cursorRow)
     return cursorRow ? rows + RowsOf(text.size() - start) : rows;
 }
 
+bool EndsRow(char c)
+{
+    return c == '\n' || c == kSoftBreak;
+}
+
 // Where the row of `text` that ends at `end` starts.
 size_t LineStart(std::string_view text, size_t end)
 {
-    const size_t newline = end == 0 ? kNone : text.find_last_of(kRowEnds, end - 1);
-    return newline == kNone ? 0 : newline + 1;
+    const auto before = text.substr(0, end);
+    return static_cast<size_t>(std::find_if(before.rbegin(), before.rend(), EndsRow).base() - before.begin());
 }
 
 // Breaks every row of `text` from the one holding `from` that is wider than
@@ -482,8 +487,12 @@ void ReadSizeBeforeWrite()
 void FitScreen()
 {
     if (gBoard.empty()) {
-        const size_t row = LineStart(gDialogue, gDialogue.size());  // only the current row matters
-        gDialogue.erase(0, row);
+        // Only the current row matters, and of it only the column the cursor
+        // stands in: whole screen widths of a long row are let go, so that a
+        // refusal repeated a million times on one row costs what one does.
+        const size_t row = LineStart(gDialogue, gDialogue.size());
+        const size_t width = gColumns > 0 ? static_cast<size_t>(gColumns) * 8 : 8;  // tabs stop every 8 columns
+        gDialogue.erase(0, row + (gDialogue.size() - row) / width * width);
         gReadAt = 0;
         gEchoAt = kNone;
         return;
