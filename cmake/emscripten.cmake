@@ -19,3 +19,8 @@ if(EXISTS /usr/share/nodejs/acorn)
   set(CMAKE_CXX_COMPILER_LAUNCHER env NODE_PATH=${_qir_node_path})
   set(CMAKE_CXX_LINKER_LAUNCHER env NODE_PATH=${_qir_node_path})
 endif()
+
+# The page carries the game to every player over the network: its release
+# build is made small rather than fast, which saves a tenth of the page and
+# leaves the game far quicker than any player.
+set(CMAKE_CXX_FLAGS_RELEASE "-Oz -DNDEBUG" CACHE STRING "Flags of the page's release build")

@@ -232,6 +232,7 @@ const QirKeep = (() => {
                     keepRecord: () => 1,
                     isTerminal: () => 0,
                     screenSize: () => ({rows: 24, columns: 80}),
+                    draws: () => 0,  // no seat: only the words matter
                 },
                 print: line => watch.feed(line + '\n'),
                 printErr: line => { errors += line + '\n'; },

@@ -661,6 +661,8 @@
                         act('Share', () => share(name)),
                         act('Download', () => download(name, QirKeep.text(name))),
                         act('Forget', () => forgetOne(name)));
+            // The game in play is neither continued again nor forgotten here.
+            item.children[1].disabled = playing;
             item.lastChild.disabled = playing;
             list.append(item);
         }

@@ -168,13 +168,13 @@ class Linux:
         kept = folder / "game.qir"
         return run.stdout, kept.read_bytes() if kept.exists() else b""
 
-    def on_terminal(self, name, args, record, stdin=b"", size=(100, 200), typed=False, kept="game.qir"):
+    def on_terminal(self, name, args, record, stdin=b"", size=(100, 200), typed=False):
         """What the game writes to a terminal of `size` (rows, columns), by
         default tall enough for the full board (answers typed on no terminal,
         or with `typed` on that terminal, which echoes nothing, as the page's
         terminal gives the check's answers; what a replay or a resumed game
         shows of its record's answers included), with the terminal's line
-        ends turned back, and the record it leaves in `kept`."""
+        ends turned back, and the record it leaves."""
         folder = self.work / "linux" / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
@@ -205,7 +205,7 @@ class Linux:
             shown += data
         os.close(master)
         run.wait(timeout=120)
-        kept = folder / kept
+        kept = folder / "game.qir"
         return shown.replace(b"\r\n", b"\n"), kept.read_bytes() if kept.exists() else b""
 
     def replay_on_terminal(self, name, record, size=(100, 200)):
@@ -251,7 +251,11 @@ class Page:
             time.sleep(0.02)
         raise TimeoutError(script)
 
-    def open(self, query="", url=None):
+    def open(self, query="", url=None, reload=False):
+        """Opens the page; unless it is a `reload`, as a new visit would: the
+        tab forgets which game it played, so that no game is offered again."""
+        if not reload:
+            self.js("try { sessionStorage.removeItem('qir:playing'); } catch (e) {}")
         self.driver.get((url or self.site) + query)
 
     def first_question(self):
@@ -351,7 +355,7 @@ def continue_after_reload(page, linux, failures, downloads):
         page.first_question()
         page.type(first, end=False)
         page.until("qir.waiting()")
-        page.open("?seed=31")  # reloaded in the middle of the game: it offers to go on with it
+        page.open("?seed=31", reload=True)  # reloaded in the middle of the game: it offers to go on with it
         page.until("document.getElementById('offer').textContent.includes('You were playing')", 10)
         first_tab = page.driver.current_window_handle
         page.driver.find_element(By.XPATH, "//div[@id='offer']/button[text()='Continue it']").click()
@@ -905,8 +909,11 @@ def reading_keys(page, failures):
 def focus_after_controls(page, failures, downloads):
     """After a click on each control of the page, the next key typed is an
     answer the game reads; a key never works the control again."""
+    # The second New game finds the first game unfinished and offers it; Kept
+    # games opens the list, whose first button that works continues or shares.
     controls = ["#menu", "#help summary", "#explain", "#download", "#answers button", "#classic", "#screen-reader",
-                "#classic", "#new-game", "#kept-games button"]
+                "#classic", "#new-game", "#new-game", "#offer button", "#daily", "#show-kept",
+                "#kept-games button:not([disabled])", "#export-all", "#forget-all"]
     emulate(page, (600, 900), False)  # narrow: the controls are behind the Menu button
     try:
         page.forget_games()
@@ -914,11 +921,9 @@ def focus_after_controls(page, failures, downloads):
         page.first_question()
         page.type(b"n\n1\n5\nd\n\n", end=False)  # a few answers, so the game is kept
         for selector in controls:
-            name = "focus-after-" + selector.strip("#").replace(" ", "-")
+            name = "focus-after-" + re.sub(r"\W+", "-", selector.split(":")[0].strip("#"))
             try:
-                if selector == "#kept-games button":
-                    page.open()  # the kept games are offered when the page opens without a seed
-                page.until("qir.waiting() || document.querySelector('#kept:not([hidden])')", 10)
+                page.until("qir.waiting()", 10)
                 downloaded = len(list(Path(downloads).iterdir()))
                 page.driver.find_element(By.CSS_SELECTOR, selector).click()
                 time.sleep(0.2)
@@ -928,7 +933,7 @@ def focus_after_controls(page, failures, downloads):
                     page.driver.execute_cdp_cmd("Input.insertText", {"text": "n"})
                 press(page, "\n" if page.js("return qir.view()") == "classic" else "n")
                 reached = page.until("qir.output().length > arguments[0]", 10, shown)
-                again = len(list(Path(downloads).iterdir())) - downloaded > (1 if selector == "#download" else 0)
+                again = len(list(Path(downloads).iterdir())) - downloaded > (selector in ("#download", "#export-all"))
                 failures.case(name, failures.check(name, "the next key reached the game", True, bool(reached)),
                               failures.check(name, "the control worked once", False, again))
             except Exception as error:  # pylint: disable=broad-except
@@ -1061,7 +1066,7 @@ def reload_unseeded(page, failures):
         page.first_question()
         page.type(b"n\n1\n", end=False)
         page.until("qir.waiting()")
-        page.open()
+        page.open(reload=True)
         offered = page.until("document.getElementById('offer').textContent.includes('You were playing')", 10)
         page.driver.find_element(By.XPATH, "//div[@id='offer']/button[text()='Continue it']").click()
         page.until("qir.waiting() && qir.screen().some(line => line.includes('Enter a number between 2 and 9'))", 10)
@@ -1159,9 +1164,8 @@ def daily_game(site_url, downloads, linux, failures):
         page.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
                                     {"source": "(() => { const now = Date.now; " + DAILY_CLOCK + " })();"})
         stdin = b"n\n" + b"\n".join(random_answers(20240612).split(b"\n")[4:400]) + b"\n"
-        folder = linux.work / "linux" / name
-        want_out, want_record = linux.on_terminal(name, ["--daily=2026-12-24", "--record", "daily.qir"], b"", stdin,
-                                                  kept="daily.qir")
+        # The drawn view writes as to a pipe.
+        want_out, want_record = linux.play(name, ["--daily=2026-12-24", "--record", "game.qir"], stdin)
         out, record, _ = page.play("?daily", stdin)
         page.forget_games()
         _, other = linux.play(name + "-other", ["--daily=2026-12-25", "--record", "game.qir"], stdin)
