@@ -529,11 +529,12 @@ def hostile_files(site_url, downloads, work, failures):
             watch_replay(page, sample=sample)
             figures["replay"] = time.time() - started
             figures["memory"], figures["resident"] = (kilobytes * 1024 for kilobytes in peak[0])
-            last = [line for line in page.screen() if line.strip()][-1].rstrip()
+            last = [line.rstrip() for line in page.screen() if line.strip()][-2:]
             kept = page.js("return qir.output().length")
             failures.case(name,
                           failures.check(name, "the end of the replay", [0, True],
-                                         [page.js("return qir.status()"), last.endswith("Please try again:")]),
+                                         [page.js("return qir.status()"), last[0].endswith("Please try again:") and
+                                          last[1] == "The record stops before the first round of a game."]),
                           failures.check(name, f"the tab's memory under {TAB_MEMORY_LIMIT >> 20} MB "
                                          f"({figures['memory'] >> 20} MB)", True, figures["memory"] < TAB_MEMORY_LIMIT),
                           failures.check(name, "the output kept in normal play", 0, kept))
