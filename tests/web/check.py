@@ -604,8 +604,8 @@ def storage_refused(page, failures, downloads):
 
 # The drawn view's games: window sizes, and whether the answers are tapped
 # (with touch emulated, as a phone) or typed.
-DRAWN_SIZES = [((360, 640), "taps", 10), ((390, 844), "taps", 10), ((1366, 768), "keys", 3),
-               ((1920, 1080), "keys", 3), ((390, 400), "keys", 3)]
+DRAWN_SIZES = [((360, 640), "taps", 10), ((390, 844), "taps", 10), ((1366, 768), "keys", 7),
+               ((1920, 1080), "keys", 7), ((390, 400), "keys", 6)]  # twenty games by taps, twenty by keys
 DRAWN_ANSWERS = 400  # at most, a game
 QUESTIONS_JS = (Path(__file__).parent / "questions.js").read_text()
 KEY_CODES = {"\n": ("Enter", "Enter", 13, "\r")}
