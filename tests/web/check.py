@@ -1158,7 +1158,9 @@ DAILY_CLOCK = "Date.now = () => 1798070400000 + 3600000;"  # 24 December 2026, 0
 
 def daily_game(site_url, downloads, linux, failures):
     """?daily on a faked 24 December 2026 plays qir --daily=2026-12-24 with the
-    same answers, output and record; another day rolls other dice."""
+    same answers, output and record; its result to copy says the day, the
+    outcome and the round, with a link that carries the record; another day
+    rolls other dice."""
     name = "daily"
     page = Page(site_url, downloads)
     try:
@@ -1168,11 +1170,21 @@ def daily_game(site_url, downloads, linux, failures):
         # The drawn view writes as to a pipe.
         want_out, want_record = linux.play(name, ["--daily=2026-12-24", "--record", "game.qir"], stdin)
         out, record, _ = page.play("?daily", stdin)
+        said, link = (page.js("return window.qirDailyResult || ''") + "\n").split("\n")[:2]
         page.forget_games()
+        ending = re.search(rb"You (win)!  You beat \w+ in (\d+) round|You (lose)!  \w+ won in (\d+) round", out)
+        want_said = ""
+        if ending:
+            outcome = "won" if ending.group(1) else "lost"
+            want_said = f"Qir daily game of 2026-12-24: I {outcome} in round {int(ending.group(2) or ending.group(4))}."
+        fragment = link.partition("#replay=")[2].encode()
+        carried = zlib.decompress(base64.urlsafe_b64decode(fragment + b"=" * (-len(fragment) % 4)), -15)
         _, other = linux.play(name + "-other", ["--daily=2026-12-25", "--record", "game.qir"], stdin)
         dice = lambda text: re.findall(rb"^dice .*$", text, re.M)
         failures.case(name, failures.check(name, "output", without_colour(want_out), without_colour(out)),
                       failures.check(name, "record", want_record, record),
+                      failures.check(name, "the result to copy", [want_said, True, record],
+                                     [said, link.startswith(site_url), carried]),
                       failures.check(name, "another day's dice differ", True, dice(other) != dice(record)))
     except Exception as error:  # pylint: disable=broad-except
         failures.failed.append(f"{name}: {type(error).__name__}: {error}")
