@@ -59,6 +59,7 @@
     const encoder = new TextEncoder();
     let shownAt = null;  // when the game's first output reached the screen, in ms since the page was opened
     let game = null;     // the game being played, or the last one
+    let updateNotice = '';  // the service worker's news, said until a game starts after it
     // Whether each game's whole output is kept: only while the page's check
     // asks for it (it sets window.qirKeepOutput before the page loads).
     const keepingOutput = window.qirKeepOutput === true;
@@ -155,7 +156,9 @@
         if (g.view === 'classic') {
             args = ['--color=always'].concat(args);
         }
-        showState('');
+        // A new version fetched while this page opened is still said at its first game.
+        showState(updateNotice);
+        updateNotice = '';
         document.getElementById('download').disabled = recordName === null;
         const calls = pageCalls(g);
         createQir({
@@ -796,7 +799,9 @@
     if ('serviceWorker' in navigator && location.protocol !== 'file:') {
         navigator.serviceWorker.addEventListener('message', event => {
             if (event.data === 'qir:updated') {
-                showState('A new version of the page was fetched: it is used from the next start.');
+                const news = 'A new version of the page was fetched: it is used from the next start.';
+                updateNotice = game === null ? news : '';  // no game yet: its start says it again
+                showState(news);
             }
         });
         navigator.serviceWorker.register('sw.js').catch(() => {});
