@@ -876,7 +876,6 @@
         ended: () => game !== null && game.ended,
         replayKept: name => replayText(name, encoder.encode(QirKeep.text(name))),
         status: () => (game ? game.status : null),
-        size: () => [term.rows, term.cols],
         waiting: () => game !== null && game.wake !== null,
         shownAt: () => shownAt,
         // Whether every cell of the terminal has the terminal's own colours.
