@@ -116,14 +116,28 @@ class Terminal:
             got = True
             timeout = 0
 
-    def _reading_input(self):
-        """Whether the program sits in a read of its standard input."""
+    def _in_read(self):
         try:
             with open(f"/proc/{self.pid}/syscall") as f:
                 fields = f.read().split()
         except OSError:
             return False
         return len(fields) > 1 and fields[0] == str(_READ_SYSCALL) and int(fields[1], 16) == 0
+
+    def _sleeping(self):
+        try:
+            with open(f"/proc/{self.pid}/stat") as f:
+                return f.read().rsplit(")", 1)[1].split()[0] == "S"
+        except (OSError, IndexError):
+            return False
+
+    def _reading_input(self):
+        """Whether the program sits in a read of its standard input, asleep
+        until something is typed. On a loaded machine a program can be caught
+        in a read that already has its bytes, waiting only for the processor:
+        it is then runnable, not asleep, and no read returns meanwhile."""
+        reads = self._reads()
+        return self._in_read() and self._sleeping() and self._in_read() and self._reads() == reads
 
     def _reads(self):
         """How many reads the program has made (its read(2) calls that returned)."""
