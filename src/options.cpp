@@ -201,12 +201,16 @@ Options ReadOptions(int argc, char* argv[])
             }
             options.seeded = true;
             break;
-        case 'D':
-            options.day = Today();
-            if (optarg != nullptr && !ReadDay(optarg, *options.day)) {
+        case 'D': {
+            int day = 0;
+            if (optarg == nullptr) {
+                day = Today();
+            } else if (!ReadDay(optarg, day)) {
                 UsageError("invalid date '" + Shown(optarg) + "' for '--daily' (YYYY-MM-DD, such as 2026-12-24)");
             }
+            options.day = day;
             break;
+        }
         case 'r': options.record = optarg; break;
         case 'R': options.resume = optarg; break;
         case 'c': options.compact = true; break;

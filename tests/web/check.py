@@ -1283,7 +1283,6 @@ def installed_offline(site, downloads, failures):
         server.server_close()
 
 
-
 def serve(folder, port=0):
     handler = functools.partial(QuietHandler, directory=str(folder))
     server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
